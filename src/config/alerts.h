@@ -1,0 +1,31 @@
+// What the record-file layer needs of the console while it waits for a locked file or ends the
+// program on a file it cannot open: a message box, its removal, the bell and one key press.
+// The console installs its own; until then messages go to standard error and nothing waits.
+#ifndef QUARNELL_CONFIG_ALERTS_H_
+#define QUARNELL_CONFIG_ALERTS_H_
+
+#include <string_view>
+
+namespace quarnell {
+
+class OperatorAlerts {
+ public:
+  virtual ~OperatorAlerts() = default;
+  // Shows `text` (code page 850) in a framed box placed by screen row `row`; it stays until
+  // PopWindow.
+  virtual void ShowMessageBox(std::string_view text, int row) = 0;
+  virtual void PopWindow() = 0;
+  virtual void Bell() = 0;
+  virtual void DiscardPendingKeys() = 0;
+  virtual void WaitForKey() = 0;
+};
+
+// The alerts in force: the standard-error default unless another was installed.
+OperatorAlerts& Alerts();
+
+// Installs `alerts` (not owned); nullptr restores the default.
+void SetAlerts(OperatorAlerts* alerts);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_CONFIG_ALERTS_H_

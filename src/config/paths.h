@@ -1,0 +1,22 @@
+// Paths as the program writes them ("DADES\VPropiet", root + "FORMS\") and as the host needs them.
+#ifndef QUARNELL_CONFIG_PATHS_H_
+#define QUARNELL_CONFIG_PATHS_H_
+
+#include <string>
+#include <string_view>
+
+namespace quarnell {
+
+// The host path of a program path: "\" becomes "/"; when the path does not exist exactly, each
+// component is matched without regard to case against what is on disk (installations copied from
+// other systems keep upper-case names). Components that match nothing are kept as written, so a
+// file about to be created gets the name the program gave it.
+std::string HostPath(std::string_view path);
+
+// The directory rule: a value that is not empty and ends neither in ":" nor in "\" (or "/") gets
+// "\" appended.
+std::string ApplyDirectoryRule(std::string_view directory);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_CONFIG_PATHS_H_

@@ -1,0 +1,41 @@
+// The configuration start-up: environment, user settings, session and terminal files, language,
+// platform mode. Read once per run and kept.
+#ifndef QUARNELL_CONFIG_SESSION_H_
+#define QUARNELL_CONFIG_SESSION_H_
+
+#include <cstdint>
+#include <string>
+
+namespace quarnell {
+
+struct SessionSettings {
+  std::string root_directory;      // QEBROOT, exactly as set
+  std::string program_directory;   // QEBEXE
+  std::string session_directory;   // QEBTMP with the directory rule; the terminal directory when empty
+  std::string terminal_directory;  // [Terminal] Dir, else TERM, with the directory rule
+  std::string title;               // [Menu] Titol with a blank before and after
+  std::string menu_name;           // [Menu] NomMenu
+  std::string menu;                // [Menu] Menu
+  std::string menu_chain;          // [Menu] ChnMenu
+  std::string operator_name;       // [Menu] Operador
+  int16_t operator_type = 0;       // [Menu] QebTipOper
+  std::string working_date;        // [Sistema] Data packed with PackDigits; empty when unset
+  std::string output_device;       // [Sistema] Sortida
+  std::string platform_mode;       // "CGI", "WIN" or "DOS"
+};
+
+// Reads the environment, performs the session start-up (session file, currency "a,E", terminal
+// file with colours, working date, output device and language) and sets the platform mode.
+// Installs the Tova.ini reader for the date and number formatters and sets the language code.
+// Calling it again reads everything again (tests; a fresh run).
+void StartConfiguration();
+
+// The values of the last StartConfiguration (all empty before it).
+const SessionSettings& Session();
+
+// The value of an environment variable, the empty text when unset.
+std::string EnvironmentValue(const char* name);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_CONFIG_SESSION_H_

@@ -1,0 +1,26 @@
+// The current language code, shared by every table that comes in four languages (month names,
+// the record-file messages, the statement's texts). Any code other than the three translations
+// behaves as Catalan.
+#ifndef QUARNELL_TEXT_LANGUAGE_H_
+#define QUARNELL_TEXT_LANGUAGE_H_
+
+#include <string>
+#include <string_view>
+
+namespace quarnell {
+
+enum class Language { kCatalan, kSpanish, kGalician, kAranese };
+
+// The code as set: three characters ("CAT", "SPA", "GLG", "OCI") or whatever was set; empty at start.
+const std::string& LanguageCode();
+
+// Sets the code in force; it is kept as given (callers keep the first three characters).
+void SetLanguageCode(std::string_view code);
+
+// The language that the code selects: "SPA", "GLG" and "OCI" their own, anything else Catalan.
+Language CurrentLanguage();
+Language LanguageOf(std::string_view code);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_TEXT_LANGUAGE_H_
