@@ -1,0 +1,161 @@
+// The record manager: keyed record files, one SQLite database each, reached through RecordCall.
+// This is the only header of the engine; nothing else of it is visible to the rest of the program.
+//
+// A record file holds fixed-length records and one or more keys. Each key is made of one or more
+// segments of the record (a byte range with flags); the key value that reads hand back in the key
+// buffer is the segments' bytes as they stand in the record, one after the other.
+//
+// Several processes may use the same file at once. Readers never block; writes of one process
+// wait briefly for those of another and give kRecordFileLocked when they cannot proceed. Record
+// locks (lock bias on a read) and exclusive opens are byte-range locks that the system drops when
+// the process ends.
+#ifndef QUARNELL_RECORDS_ENGINE_RECORD_CALL_H_
+#define QUARNELL_RECORDS_ENGINE_RECORD_CALL_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quarnell {
+
+// ---- Operation codes ----------------------------------------------------------------------------
+//
+// Every operation takes the position block of the file (128 bytes, zeroed by the caller before
+// Open, untouched by the caller afterwards) and answers a status. Where a description below does
+// not mention an argument, the operation neither reads nor changes it.
+//
+// Reads (5 to 13, 22, 23) return the record in the data buffer and set *data_length to the record
+// length; when the buffer (capacity *data_length on entry) is shorter, what fits is copied and the
+// status is kRecordDataBufferShort. On success the key buffer receives the key value of key
+// `key_number` of the record read (key_length must be at least that key's length, otherwise
+// kRecordKeyBufferShort). On any other status the data buffer, *data_length, the key buffer and
+// the file's current position are left as they were.
+
+// key buffer: the host path, ended by a zero byte or by key_length. data buffer: the owner name
+// (ended by a zero byte or *data_length), needed when the file has one. key_number: open mode.
+inline constexpr int16_t kOpOpen = 0;
+// Closes the file and releases its locks; the position block may be reused for another Open.
+inline constexpr int16_t kOpClose = 1;
+// Adds the record in the data buffer (*data_length must equal the record length). The new record
+// becomes the current one for key `key_number`, whose value is returned in the key buffer.
+inline constexpr int16_t kOpInsert = 2;
+// Replaces the current record (the last one read or inserted through this position block).
+inline constexpr int16_t kOpUpdate = 3;
+// Removes the current record.
+inline constexpr int16_t kOpDelete = 4;
+// Key-ordered reads on key `key_number`. The key buffer gives the value searched (5, 8 to 11);
+// 6 and 7 continue from the current record and ignore the key buffer's content.
+inline constexpr int16_t kOpGetEqual = 5;
+inline constexpr int16_t kOpGetNext = 6;
+inline constexpr int16_t kOpGetPrevious = 7;
+inline constexpr int16_t kOpGetGreater = 8;
+inline constexpr int16_t kOpGetGreaterOrEqual = 9;
+inline constexpr int16_t kOpGetLess = 10;
+inline constexpr int16_t kOpGetLessOrEqual = 11;
+inline constexpr int16_t kOpGetFirst = 12;
+inline constexpr int16_t kOpGetLast = 13;
+// key buffer: the host path. data buffer: the Create data (layout below), *data_length its size.
+// key_number kCreateReplace replaces an existing file, kCreateNew refuses it (kRecordFileExists).
+// The position block is not opened by Create.
+inline constexpr int16_t kOpCreate = 14;
+// The Create data of the open file with the record count filled in, into the data buffer
+// (*data_length = capacity on entry, size written on return).
+inline constexpr int16_t kOpStat = 15;
+// The 4-byte position (little-endian) of the current record into the data buffer.
+inline constexpr int16_t kOpGetPosition = 22;
+// Reads the record whose position is in the first 4 bytes of the data buffer; it becomes the
+// current record for key `key_number`, so that 6 and 7 go on from it in that key's order.
+inline constexpr int16_t kOpGetDirect = 23;
+// Releases the record locks this position block holds.
+inline constexpr int16_t kOpUnlock = 27;
+// Closes every file this process opened and releases all its locks. The position block is only
+// scratch.
+inline constexpr int16_t kOpReset = 28;
+// Gives the open file an owner name (data buffer, ended by a zero byte or *data_length, at most
+// kOwnerNameMax bytes). Later Opens must present it. Not allowed in read-only mode.
+inline constexpr int16_t kOpSetOwner = 29;
+
+// Added to a read (5 to 13, 22, 23): the record read is locked for this position block, without
+// waiting. A record locked by another process gives kRecordRecordLocked. A later locked read
+// through the same position block releases the previous lock, as do Unlock, Close and Reset.
+inline constexpr int16_t kLockBias = 200;
+
+// Open modes, passed as key_number of Open.
+inline constexpr int8_t kOpenNormal = 0;
+inline constexpr int8_t kOpenReadOnly = -2;
+inline constexpr int8_t kOpenExclusive = -4;
+
+// Create modes, passed as key_number of Create.
+inline constexpr int8_t kCreateReplace = 0;
+inline constexpr int8_t kCreateNew = -1;
+
+inline constexpr size_t kPositionBlockSize = 128;
+inline constexpr size_t kOwnerNameMax = 8;
+
+// ---- Statuses -----------------------------------------------------------------------------------
+inline constexpr int16_t kRecordOk = 0;                // success
+inline constexpr int16_t kRecordInvalidOperation = 1;  // unknown operation code
+inline constexpr int16_t kRecordIoError = 2;           // damaged file or failed read/write
+inline constexpr int16_t kRecordFileNotOpen = 3;       // position block holds no open file
+inline constexpr int16_t kRecordKeyNotFound = 4;       // no record with the key searched
+inline constexpr int16_t kRecordDuplicateKey = 5;      // value already present on a unique key
+inline constexpr int16_t kRecordInvalidKeyNumber = 6;  // the file has no such key
+inline constexpr int16_t kRecordNoCurrentRecord = 8;  // update/delete/next without a current record
+inline constexpr int16_t kRecordEndOfFile = 9;        // no further record in that direction
+inline constexpr int16_t kRecordKeyNotModifiable = 10;  // update changes a non-modifiable key
+inline constexpr int16_t kRecordInvalidFileName = 11;   // empty or unusable path
+inline constexpr int16_t kRecordFileNotFound = 12;      // no file at the path
+inline constexpr int16_t kRecordKeyBufferShort = 21;    // key buffer shorter than the key
+inline constexpr int16_t kRecordDataBufferShort =
+    22;  // record longer than the data buffer (partial copy)
+inline constexpr int16_t kRecordInvalidRecordLength =
+    23;  // insert/update data length != record length
+inline constexpr int16_t kRecordInvalidCreateData = 24;  // Create data inconsistent or too short
+inline constexpr int16_t kRecordCreateError = 25;        // the file could not be created
+inline constexpr int16_t kRecordInvalidPosition = 43;    // Get direct: no record at that position
+inline constexpr int16_t kRecordAccessDenied = 46;       // write attempted in read-only mode
+inline constexpr int16_t kRecordOwnerAlreadySet = 50;    // Set owner on a file that has one
+inline constexpr int16_t kRecordWrongOwner = 51;         // owner name missing or wrong at Open
+inline constexpr int16_t kRecordFileExists = 59;         // Create refused: the file exists
+inline constexpr int16_t kRecordRecordLocked = 84;       // another process holds the record lock
+inline constexpr int16_t kRecordFileLocked = 85;  // exclusive elsewhere, or a write cannot proceed
+
+// ---- Create data / Stat layout (little-endian) --------------------------------------------------
+// A 16-byte file header, then one 16-byte description per key segment, keys in order, then the
+// alternate collating sequence when any segment uses one.
+inline constexpr size_t kFileHeaderSize = 16;
+inline constexpr size_t kHeaderRecordLength = 0;  // uint16
+inline constexpr size_t kHeaderPageSize = 2;      // uint16, kept, not used
+inline constexpr size_t kHeaderKeyCount = 4;      // uint16
+inline constexpr size_t kHeaderRecordCount = 6;   // uint32, filled by Stat
+inline constexpr size_t kHeaderFileFlags = 10;    // uint16
+
+inline constexpr size_t kSegmentSize = 16;
+inline constexpr size_t kSegmentPosition = 0;       // uint16, 1-based offset in the record
+inline constexpr size_t kSegmentLength = 2;         // uint16
+inline constexpr size_t kSegmentFlags = 4;          // uint16, kKey* bits
+inline constexpr size_t kSegmentExtendedType = 10;  // uint8, kept
+inline constexpr size_t kSegmentNullValue = 11;     // uint8, kept
+
+inline constexpr uint16_t kKeyDuplicates = 0x01;  // duplicates allowed (whole key; first segment)
+inline constexpr uint16_t kKeyModifiable = 0x02;  // update may change the key
+inline constexpr uint16_t kKeyBinary = 0x04;      // unsigned little-endian integer order
+inline constexpr uint16_t kKeySegmented = 0x10;   // another segment of the same key follows
+inline constexpr uint16_t kKeyAlternate = 0x20;   // ordered through the alternate sequence
+inline constexpr uint16_t kKeyDescending = 0x40;  // this segment in descending order
+
+// The alternate collating sequence: signature byte, 8-byte name, 256-byte table mapping each
+// byte to its sort weight.
+inline constexpr size_t kAlternateSequenceSize = 265;
+inline constexpr size_t kAlternateNameOffset = 1;
+inline constexpr size_t kAlternateTableOffset = 9;
+inline constexpr uint8_t kAlternateSignature = 0xAC;
+
+// The one entry point. `position_block` is kPositionBlockSize bytes owned by the caller;
+// `data_length` is in/out as described per operation; `key_buffer` holds `key_length` bytes.
+// Never throws; every failure is a status.
+int16_t RecordCall(int16_t operation, uint8_t* position_block, void* data_buffer,
+                   uint32_t* data_length, void* key_buffer, uint8_t key_length, int8_t key_number);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_RECORDS_ENGINE_RECORD_CALL_H_
