@@ -21,6 +21,12 @@ using ColourTable = std::array<ColourPair, 5>;
 void LoadColourTable(std::string_view digits);
 const ColourTable& Colours();
 
+// The colour text used when the terminal file gives none.
+inline constexpr std::string_view kDefaultColourText = "15000700000700070007";
+
+// Puts the default colours back (start of a run; tests).
+void ResetColourTable();
+
 // Upper-cases `code` in place and changes the current set: "+" pushes the current set, "-" pops
 // (set 0 when the stack is empty), "U" selects 4, else 2 for "R" plus 1 for "N". A blank code does
 // nothing.

@@ -1,0 +1,137 @@
+#include "config/translate.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "config/scoped_environment.h"
+#include "config/session.h"
+#include "support/temp_dir.h"
+#include "text/language.h"
+
+namespace quarnell {
+namespace {
+
+using testing::ScopedEnvironment;
+using testing::TempDir;
+
+class TranslateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment_.Set("QEBROOT", root_.dir());
+    environment_.Set("QEBTMP", root_.dir() + "tmp");
+    StartConfiguration();
+    SetModuleName("QUARNELL");
+    SetMessageFileName("");
+  }
+  void TearDown() override {
+    SetLanguageCode("");
+    SetMessageFileName("");
+  }
+
+  void WriteMessages(std::string_view bytes) { root_.Write("LOCALE/QUARNELL.LNG", bytes); }
+  std::string MessageFile() const { return root_.file("LOCALE/QUARNELL.LNG"); }
+
+  TempDir root_;
+  ScopedEnvironment environment_;
+};
+
+TEST_F(TranslateTest, PicksTheFieldOfEachLanguage) {
+  WriteMessages(
+      "Data,Data gl,Data oc,Fecha\n"
+      "\"Lloguers, nets\",\"Alugueiros, netos\",\"Lloguers, nets oc\",\"Alquileres, netos\"\n"
+      "Sense,,,\n");
+  struct Case {
+    const char* language;
+    const char* text;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"SPA", "Data", "Fecha"},
+      {"GLG", "Data", "Data gl"},
+      {"OCI", "Data", "Data oc"},
+      {"CAT", "Data", "Data"},
+      {"ENG", "Data", "Data"},
+      {"", "Data", "Data"},
+      {"spa", "Data", "Data"},  // codes are compared exactly
+      {"SPA", "Lloguers, nets", "Alquileres, netos"},
+      {"SPA", "Sense", ""},       // an empty translation gives the empty text
+      {"SPA", "data", "data"},    // case matters
+      {"SPA", "Data ", "Data "},  // so does a trailing blank
+      {"SPA", "Absent", "Absent"},
+  };
+  for (const Case& c : cases) {
+    SetLanguageCode(c.language);
+    EXPECT_EQ(Translate(c.text), c.expected) << c.language << " " << c.text;
+  }
+}
+
+TEST_F(TranslateTest, FirstMatchingRecordWins) {
+  WriteMessages("Total,t1,t1,T1\nTotal,t2,t2,T2\n");
+  SetLanguageCode("SPA");
+  EXPECT_EQ(Translate("Total"), "T1");
+}
+
+TEST_F(TranslateTest, RecordsSpanLinesAndCtrlZEndsTheFile) {
+  WriteMessages("Import\nImporte gl\nImport oc\nImporte\n\x1aIVA,IVE gl,IVA oc,IVA es\n");
+  SetLanguageCode("SPA");
+  EXPECT_EQ(Translate("Import"), "Importe");
+  EXPECT_EQ(Translate("IVA"), "IVA");
+}
+
+TEST_F(TranslateTest, CatalanNeverTouchesTheFile) {
+  SetLanguageCode("CAT");
+  EXPECT_EQ(Translate("Data"), "Data");
+  EXPECT_FALSE(std::filesystem::exists(root_.path() / "LOCALE"));
+}
+
+TEST_F(TranslateTest, MissingFileIsCreatedEmptyForAnyOtherCode) {
+  std::filesystem::create_directories(root_.path() / "LOCALE");
+  SetLanguageCode("ENG");
+  EXPECT_EQ(Translate("Data"), "Data");
+  ASSERT_TRUE(std::filesystem::exists(MessageFile()));
+  EXPECT_EQ(std::filesystem::file_size(MessageFile()), 0u);
+}
+
+TEST_F(TranslateTest, WithoutLocaleDirectoryTextsComeBackUnchanged) {
+  SetLanguageCode("SPA");
+  EXPECT_EQ(Translate("Data"), "Data");
+}
+
+TEST_F(TranslateTest, FindsTheFileWithoutRegardToCaseAndHonoursTheOverride) {
+  root_.Write("locale/quarnell.lng", "Data,g,o,Fecha\n");
+  root_.Write("locale/ALTRE.LNG", "Data,g,o,Dia\n");
+  SetLanguageCode("SPA");
+  EXPECT_EQ(Translate("Data"), "Fecha");
+  SetMessageFileName("Altre");
+  EXPECT_EQ(Translate("Data"), "Dia");
+}
+
+TEST_F(TranslateTest, AChangeOfTheFileIsSeenByTheNextCall) {
+  SetLanguageCode("SPA");
+  WriteMessages("Data,g,o,Fecha\n");
+  EXPECT_EQ(Translate("Data"), "Fecha");
+  // Same size, written again: the change time moves even when the clock's grain hides it in the
+  // modification time.
+  WriteMessages("Data,g,o,FECHA\n");
+  struct stat info;
+  ASSERT_EQ(stat(MessageFile().c_str(), &info), 0);
+  timespec times[2] = {info.st_atim, {info.st_mtim.tv_sec + 5, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, MessageFile().c_str(), times, 0), 0);
+  EXPECT_EQ(Translate("Data"), "FECHA");
+  // Replaced by another file.
+  std::filesystem::remove(MessageFile());
+  WriteMessages("Data,g,o,Dia\nMes,g,o,Mes es\n");
+  EXPECT_EQ(Translate("Data"), "Dia");
+  EXPECT_EQ(Translate("Mes"), "Mes es");
+  // Removed: created empty again.
+  std::filesystem::remove(MessageFile());
+  EXPECT_EQ(Translate("Data"), "Data");
+  EXPECT_TRUE(std::filesystem::exists(MessageFile()));
+}
+
+}  // namespace
+}  // namespace quarnell
