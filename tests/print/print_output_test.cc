@@ -1,0 +1,238 @@
+#include "print/print_output.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "config/error_stop.h"
+#include "config/session.h"
+#include "print/spool_writer.h"
+#include "support/temp_dir.h"
+
+namespace quarnell {
+namespace {
+
+using testing::TempDir;
+
+struct Stopped : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class PrintOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClosePrintOutput();  // a test that stopped half-way may have left it open
+    UseSessionDirectory(temp_.dir());
+    ResetPrintStateForTesting();
+    SetErrorStopHandler([](std::string_view what) { throw Stopped(std::string(what)); });
+  }
+  void TearDown() override { SetErrorStopHandler(nullptr); }
+
+  static void UseSessionDirectory(const std::string& directory) {
+    setenv("QEBTMP", directory.c_str(), 1);
+    StartConfiguration();
+  }
+
+  std::string Spool() const { return temp_.Read("qebprint.tmp"); }
+
+  // Runs `report` between OpenPrintOutput("PDF") + NewPage(66) and ClosePrintOutput and returns
+  // the spool lines after the page line, each without its CR LF.
+  template <typename Report>
+  std::vector<std::string> LinesOf(Report report) {
+    OpenPrintOutput("PDF");
+    NewPage(66);
+    report();
+    ClosePrintOutput();
+    std::string spool = Spool();
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < spool.size()) {
+      size_t end = spool.find("\r\n", start);
+      EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
+      if (end == std::string::npos) break;
+      lines.push_back(spool.substr(start, end - start));
+      start = end + 2;
+    }
+    EXPECT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "DEVICEPDF");
+    EXPECT_EQ(lines[1], "PAGE 66 ");
+    lines.erase(lines.begin(), lines.begin() + 2);
+    return lines;
+  }
+
+  TempDir temp_;
+};
+
+TEST_F(PrintOutputTest, WritesACompleteReportByteForByte) {
+  OpenPrintOutput("TXT:/tmp/out.txt");
+  NewPage(66);
+  PrintDirective("@e");
+  SetJustification("D");
+  PrintAt(85, "PAGINA    1", 2);
+  SetJustification("N 68 \\.\\");
+  PrintAt(14, "Total, despeses", 0);
+  PrintAt(69, "-------------", 1);
+  ClosePrintOutput();
+  EXPECT_EQ(Spool(),
+            "DEVICETXT:/tmp/out.txt\r\n"
+            "PAGE 66 \r\n"
+            "*@e\r\n"
+            "JUSD\r\n"
+            " 85 ,PAGINA    1, 2 \r\n"
+            "JUSN 68 \\.\\\r\n"
+            " 14 ,Total, despeses, 0 \r\n"
+            " 69 ,-------------, 1 \r\n");
+  EXPECT_EQ(PageLength(), 66);
+  EXPECT_EQ(LinesOnPage(), 3);
+}
+
+TEST_F(PrintOutputTest, TextLines) {
+  struct Case {
+    int16_t column;
+    std::string text;
+    int16_t advance;
+    std::string line;
+    int16_t lines_after;
+  };
+  const std::vector<Case> cases = {
+      {69, "-------------", 1, " 69 ,-------------, 1 ", 1},
+      {1, "a\tb", 0, " 1 ,a b, 0 ", 0},
+      {1, std::string("x\xff", 2), 2, " 1 ,x , 2 ", 2},
+      {1, std::string("\r\n\x7f\x00|", 5), 0, " 1 ,    |, 0 ", 0},
+      // Code page 850 letters and box characters are kept.
+      {3, "\x90\xa2\xc9\xcd", 0, " 3 ,\x90\xa2\xc9\xcd, 0 ", 0},
+      {-1, "", -1, "-1 ,,-1 ", -1},
+      {0, "", 7, " 0 ,, 7 ", 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ResetPrintStateForTesting();
+    std::vector<std::string> lines = LinesOf([&] { PrintAt(c.column, c.text, c.advance); });
+    EXPECT_EQ(lines, std::vector<std::string>{c.line});
+    EXPECT_EQ(LinesOnPage(), c.lines_after);
+  }
+}
+
+TEST_F(PrintOutputTest, JustificationCodesAreNormalised) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"D", "JUSD"},
+      {" r ", "JUSD"},
+      {"b", "JUSA"},
+      {"A", "JUSA"},
+      {"c", "JUSC"},
+      {"x", "JUSE"},
+      {"", "JUSE"},
+      {"   ", "JUSE"},
+      {"N 68 \\.\\", "JUSN 68 \\.\\"},
+      {"N3\\A\\", "JUSN 3 \\A\\"},
+      {"n-5.7 \\*\\ tail", "JUSN 5 \\*\\"},
+      {"N 12 \\.", "JUSN 12 \\."},
+      {"N", "JUSN 0 "},
+      {"N 68", "JUSN 68 "},
+      {"N 999999 \\.\\", "JUSN 32767 \\.\\"},
+  };
+  for (const auto& [code, line] : cases) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(LinesOf([&] { SetJustification(code); }), std::vector<std::string>{line});
+  }
+}
+
+TEST_F(PrintOutputTest, DirectivesAreWrittenUnchangedButStayOnOneLine) {
+  EXPECT_EQ(LinesOf([] {
+              PrintDirective("q");
+              PrintDirective("\x1b(s16.6H");
+              PrintDirective("a\r\nPAGE 1 ");
+            }),
+            (std::vector<std::string>{"*q", "*\x1b(s16.6H", "*a  PAGE 1 "}));
+}
+
+TEST_F(PrintOutputTest, PageOverflowWritesAPageLineFirst) {
+  std::vector<std::string> lines = LinesOf([] {
+    PrintAt(0, "", 65);
+    PrintAt(1, "last", 1);
+    EXPECT_EQ(LinesOnPage(), 66);
+    PrintAt(1, "next page", 2);
+  });
+  EXPECT_EQ(lines, (std::vector<std::string>{" 0 ,, 65 ", " 1 ,last, 1 ", "PAGE 66 ",
+                                             " 1 ,next page, 2 "}));
+  EXPECT_EQ(PageLength(), 66);
+  EXPECT_EQ(LinesOnPage(), 2);
+}
+
+TEST_F(PrintOutputTest, WithoutNewPageEveryTextGetsItsOwnPageLine) {
+  OpenPrintOutput("");
+  PrintAt(1, "a", 1);
+  PrintAt(1, "b", 0);
+  ClosePrintOutput();
+  EXPECT_EQ(Spool(), "DEVICE\r\nPAGE 0 \r\n 1 ,a, 1 \r\nPAGE 0 \r\n 1 ,b, 0 \r\n");
+}
+
+TEST_F(PrintOutputTest, CountersSurviveOpenAndClose) {
+  OpenPrintOutput("PDF");
+  NewPage(20);
+  PrintAt(1, "x", 5);
+  ClosePrintOutput();
+  OpenPrintOutput("PDF");
+  EXPECT_EQ(PageLength(), 20);
+  EXPECT_EQ(LinesOnPage(), 5);
+  ClosePrintOutput();
+}
+
+TEST_F(PrintOutputTest, AnEarlierSpoolFileIsReplaced) {
+  temp_.Write("qebprint.tmp", std::string(10000, 'x'));
+  OpenPrintOutput("LP");
+  ClosePrintOutput();
+  EXPECT_EQ(Spool(), "DEVICELP\r\n");
+}
+
+TEST_F(PrintOutputTest, ALargeReportIsWrittenWhole) {
+  OpenPrintOutput("PDF");
+  for (int page = 0; page < 2000; ++page) {
+    NewPage(66);
+    for (int line = 0; line < 60; ++line) PrintAt(14, "Lloguer cobrat del local", 1);
+  }
+  ClosePrintOutput();
+  const std::string line = " 14 ,Lloguer cobrat del local, 1 \r\n";
+  const std::string spool = Spool();
+  EXPECT_EQ(spool.size(), std::string("DEVICEPDF\r\n").size() +
+                              2000 * (std::string("PAGE 66 \r\n").size() + 60 * line.size()));
+  EXPECT_EQ(spool.substr(spool.size() - line.size()), line);
+}
+
+TEST_F(PrintOutputTest, FailuresStopTheProgramNamingTheFile) {
+  // A session directory that does not exist.
+  UseSessionDirectory(temp_.dir() + "missing/");
+  try {
+    OpenPrintOutput("PDF");
+    FAIL() << "no error stop";
+  } catch (const Stopped& stop) {
+    EXPECT_NE(std::string(stop.what()).find(temp_.dir() + "missing/qebprint.tmp"),
+              std::string::npos)
+        << stop.what();
+  }
+
+  // A full disk: the spool file is a link to /dev/full, so writing fails once the buffer is
+  // flushed, at the latest on close.
+  UseSessionDirectory(temp_.dir());
+  std::filesystem::create_symlink("/dev/full", temp_.file("qebprint.tmp"));
+  try {
+    OpenPrintOutput("PDF");
+    NewPage(66);
+    for (int i = 0; i < 5000; ++i) PrintAt(1, "a line of a long report", 1);
+    ClosePrintOutput();
+    FAIL() << "no error stop";
+  } catch (const Stopped& stop) {
+    EXPECT_NE(std::string(stop.what()).find("qebprint.tmp"), std::string::npos) << stop.what();
+    EXPECT_NE(std::string(stop.what()).find("No space left"), std::string::npos) << stop.what();
+  }
+
+  // Printing with no report open.
+  EXPECT_THROW(PrintAt(1, "x", 1), Stopped);
+}
+
+}  // namespace
+}  // namespace quarnell
