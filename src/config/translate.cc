@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,11 @@ struct FileIdentity {
   }
 };
 
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
 // The statement translates every label of every line for thousands of owners, so the parsed file
 // is kept, but only while the file on disk is the very same: a change of the file is seen by the
 // next call, as if every call read the file again.
@@ -48,7 +54,8 @@ struct MessageCatalogue {
   bool loaded = false;
   FileIdentity identity;
   std::vector<MessageRecord> records;
-  std::unordered_map<std::string, size_t> first_record;  // Catalan text -> first record with it
+  // Catalan text -> first record with it; looked up by string_view without a copy.
+  std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> first_record;
 };
 
 MessageCatalogue catalogue;
@@ -117,7 +124,7 @@ std::string Translate(std::string_view text) {
   const MessageCatalogue* messages = CurrentCatalogue(program_path);
   if (messages == nullptr) return std::string(text);
 
-  auto found = messages->first_record.find(std::string(text));
+  auto found = messages->first_record.find(text);
   if (found == messages->first_record.end()) return std::string(text);
   const MessageRecord& record = messages->records[found->second];
   if (code == "SPA") return record[kSpanishField];

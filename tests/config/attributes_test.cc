@@ -20,14 +20,6 @@ class AttributesTest : public ::testing::Test {
   }
 };
 
-TEST_F(AttributesTest, DefaultTable) {
-  const ColourTable expected = {{{15, 0}, {7, 0}, {0, 7}, {0, 7}, {0, 7}}};
-  for (size_t set = 0; set < expected.size(); ++set) {
-    EXPECT_EQ(Colours()[set].foreground, expected[set].foreground) << set;
-    EXPECT_EQ(Colours()[set].background, expected[set].background) << set;
-  }
-}
-
 TEST_F(AttributesTest, LoadsPairsOfDigits) {
   struct Case {
     const char* text;

@@ -206,13 +206,5 @@ TEST_F(SessionTest, NumericSettingsAndMissingColourText) {
   EXPECT_EQ(Colours()[2].background, 7);
 }
 
-TEST(EnvironmentValueTest, UnsetGivesTheEmptyText) {
-  ScopedEnvironment environment;
-  environment.Unset("QEB_TEST_VARIABLE");
-  EXPECT_EQ(EnvironmentValue("QEB_TEST_VARIABLE"), "");
-  environment.Set("QEB_TEST_VARIABLE", "C:\\QEB");
-  EXPECT_EQ(EnvironmentValue("QEB_TEST_VARIABLE"), "C:\\QEB");
-}
-
 }  // namespace
 }  // namespace quarnell

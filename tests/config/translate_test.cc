@@ -75,13 +75,6 @@ TEST_F(TranslateTest, FirstMatchingRecordWins) {
   EXPECT_EQ(Translate("Total"), "T1");
 }
 
-TEST_F(TranslateTest, RecordsSpanLinesAndCtrlZEndsTheFile) {
-  WriteMessages("Import\nImporte gl\nImport oc\nImporte\n\x1aIVA,IVE gl,IVA oc,IVA es\n");
-  SetLanguageCode("SPA");
-  EXPECT_EQ(Translate("Import"), "Importe");
-  EXPECT_EQ(Translate("IVA"), "IVA");
-}
-
 TEST_F(TranslateTest, CatalanNeverTouchesTheFile) {
   SetLanguageCode("CAT");
   EXPECT_EQ(Translate("Data"), "Data");
