@@ -1,0 +1,467 @@
+#include "tools/qebprint/print_program.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <optional>
+
+#include "config/paths.h"
+#include "config/session.h"
+#include "text/clock.h"
+#include "tools/qebprint/page_layout.h"
+#include "tools/qebprint/pdf_renderer.h"
+#include "tools/qebprint/spool_reader.h"
+#include "tools/qebprint/text_renderer.h"
+
+extern char** environ;
+
+namespace quarnell {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: qebprint [--input SPOOL] [--device DEVICE] [--output PATH]\n"
+    "\n"
+    "Renders a spool file written by the statement program. Without arguments it reads\n"
+    "qebprint.tmp in the session directory ($QEBTMP) and prints to the device named in the\n"
+    "spool's first line.\n"
+    "\n"
+    "  --input SPOOL    read this spool file instead\n"
+    "  --device DEVICE  override the spool's device:\n"
+    "                     PDF, PDF:<path>    a PDF (default: informe-YYYYMMDD-HHMMSS.pdf in the\n"
+    "                                        session directory); its path is printed\n"
+    "                     TXT, TXT:<path>    paginated UTF-8 text, a form feed between pages\n"
+    "                     PANTALLA           the text on the screen through a pager (less -R)\n"
+    "                     LP, LP:<queue>     the PDF sent to a print queue with lp\n"
+    "  --output PATH    where PDF and TXT write (and where LP keeps its PDF)\n"
+    "  --help           this text\n"
+    "\n"
+    "Exit status: 0 when pages were rendered, 1 when nothing could be, 2 for a bad command line.\n";
+
+struct Options {
+  std::string input;
+  std::optional<std::string> device;
+  std::string output;
+  bool help = false;
+};
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+// Parses the command line; on a bad one returns nullopt with the reason in `problem`.
+std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string* problem) {
+  Options options;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    }
+    if (name != "--input" && name != "--device" && name != "--output") {
+      *problem = "unknown argument '" + arg + "'";
+      return std::nullopt;
+    }
+    if (!value) {
+      if (i + 1 >= args.size()) {
+        *problem = name + " needs a value";
+        return std::nullopt;
+      }
+      value = args[++i];
+    }
+    if (name == "--input") options.input = *value;
+    if (name == "--device") options.device = *value;
+    if (name == "--output") options.output = *value;
+  }
+  return options;
+}
+
+std::string TwoDigits(int value) {
+  return std::string{static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
+}
+
+// "informe-YYYYMMDD-HHMMSS" from the clock.
+std::string DefaultBaseName() {
+  Clock& clock = CurrentClock();
+  int32_t seconds = clock.SecondsOfDay();
+  return "informe-" + std::to_string(clock.Today()) + "-" + TwoDigits(seconds / 3600) +
+         TwoDigits(seconds / 60 % 60) + TwoDigits(seconds % 60);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A file written under a hidden temporary name next to its final place and moved there only when
+// complete, so that nobody ever opens half a report.
+class TemporaryOutput {
+ public:
+  ~TemporaryOutput() { Discard(); }
+
+  bool Create(const std::string& final_path, std::string* error) {
+    std::string pattern = DirectoryOf(final_path) + "/." + FileNameOf(final_path) + ".XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+      *error = "cannot create a file in " + DirectoryOf(final_path) + ": " + std::strerror(errno);
+      return false;
+    }
+    // mkstemp makes the file private; a report is an ordinary document.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    path_ = pattern;
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      *error = "cannot open " + path_ + ": " + std::strerror(errno);
+      close(fd);
+      return false;
+    }
+    return true;
+  }
+
+  std::FILE* file() const { return file_; }
+  const std::string& path() const { return path_; }
+
+  // Flushes and closes; false (with the reason) when anything written was lost.
+  bool Close(std::string* error) {
+    if (file_ == nullptr) return true;
+    bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0 && fsync(fileno(file_)) == 0;
+    int error_number = errno;
+    if (std::fclose(file_) != 0 && ok) {
+      ok = false;
+      error_number = errno;
+    }
+    file_ = nullptr;
+    if (!ok) *error = "cannot write " + path_ + ": " + std::strerror(error_number);
+    return ok;
+  }
+
+  // Moves the file to `final_path`, replacing what is there. With `keep_existing` an existing
+  // file is left alone and "-2", "-3" ... go before the extension instead. `placed` gets the path
+  // actually used.
+  bool Commit(const std::string& final_path, bool keep_existing, std::string* placed,
+              std::string* error) {
+    if (!keep_existing) {
+      if (std::rename(path_.c_str(), final_path.c_str()) != 0) {
+        *error = "cannot write " + final_path + ": " + std::strerror(errno);
+        return false;
+      }
+      path_.clear();
+      *placed = final_path;
+      return true;
+    }
+    size_t dot = final_path.rfind('.');
+    std::string stem = dot == std::string::npos ? final_path : final_path.substr(0, dot);
+    std::string extension = dot == std::string::npos ? "" : final_path.substr(dot);
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+      std::string candidate =
+          attempt == 1 ? final_path : stem + "-" + std::to_string(attempt) + extension;
+      // link() never replaces an existing name, so two print runs in the same second cannot
+      // overwrite each other's report.
+      if (link(path_.c_str(), candidate.c_str()) == 0) {
+        unlink(path_.c_str());
+        path_.clear();
+        *placed = candidate;
+        return true;
+      }
+      if (errno == EEXIST) continue;
+      // A file system without hard links: check, then rename.
+      struct stat info;
+      if (lstat(candidate.c_str(), &info) == 0) continue;
+      if (std::rename(path_.c_str(), candidate.c_str()) == 0) {
+        path_.clear();
+        *placed = candidate;
+        return true;
+      }
+      *error = "cannot write " + candidate + ": " + std::strerror(errno);
+      return false;
+    }
+    *error = "too many reports named " + final_path;
+    return false;
+  }
+
+  void Discard() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    if (!path_.empty()) unlink(path_.c_str());
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
+  std::FILE* file_ = nullptr;
+};
+
+struct Spawned {
+  bool started = false;
+  int start_error = 0;  // errno when not started
+  int status = 0;       // exit status; 128 + signal when killed
+};
+
+// Runs a program found on PATH with the terminal it inherits, and waits for it.
+Spawned RunAndWait(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& extra_environment) {
+  std::vector<char*> arguments;
+  for (const std::string& arg : argv) arguments.push_back(const_cast<char*>(arg.c_str()));
+  arguments.push_back(nullptr);
+  std::vector<char*> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
+  for (const std::string& entry : extra_environment) {
+    environment.push_back(const_cast<char*>(entry.c_str()));
+  }
+  environment.push_back(nullptr);
+
+  Spawned result;
+  pid_t pid = 0;
+  int error =
+      posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), environment.data());
+  if (error != 0) {
+    result.start_error = error;
+    return result;
+  }
+  result.started = true;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      result.status = 127;
+      return result;
+    }
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+void Say(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "qebprint: %s\n", message.c_str());
+}
+
+std::string Plural(int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+Device ParseDevice(std::string_view name) {
+  size_t first = name.find_first_not_of(' ');
+  if (first == std::string_view::npos) return Device{};
+  name = name.substr(first, name.find_last_not_of(' ') - first + 1);
+  size_t colon = name.find(':');
+  std::string keyword = Upper(name.substr(0, colon));
+  std::string argument = colon == std::string_view::npos ? "" : std::string(name.substr(colon + 1));
+  Device device;
+  device.argument = argument;
+  if (keyword == "PDF") {
+    device.kind = DeviceKind::kPdf;
+  } else if (keyword == "TXT") {
+    device.kind = DeviceKind::kText;
+  } else if (keyword == "PANTALLA") {
+    device.kind = DeviceKind::kScreen;
+    device.argument.clear();
+  } else if (keyword == "LP") {
+    device.kind = DeviceKind::kPrinter;
+  } else {
+    device = Device{};
+    device.recognised = false;
+  }
+  return device;
+}
+
+int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  std::string problem;
+  std::optional<Options> parsed = ParseArguments(args, &problem);
+  if (!parsed) {
+    Say(err, problem + " (qebprint --help tells the arguments)");
+    return 2;
+  }
+  const Options& options = *parsed;
+  if (options.help) {
+    std::fputs(kUsage, out);
+    return 0;
+  }
+
+  StartConfiguration();
+  const std::string session_directory = Session().session_directory;
+  const std::string spool_path =
+      options.input.empty() ? HostPath(session_directory + "qebprint.tmp") : options.input;
+  std::string output_directory = HostPath(session_directory);
+  if (output_directory.empty()) output_directory = ".";
+  if (output_directory.back() == '/') output_directory.pop_back();
+  if (output_directory.empty()) output_directory = "/";
+
+  std::ifstream spool(spool_path, std::ios::binary);
+  if (!spool.is_open()) {
+    Say(err, "cannot open the spool file " + spool_path + ": " + std::strerror(errno));
+    return 1;
+  }
+  SpoolReader reader(spool);
+
+  // The device comes from the first line; whatever else the first instruction is, it still
+  // belongs to the report.
+  SpoolInstruction first;
+  bool have_first = reader.Next(&first);
+  bool first_is_device = have_first && first.kind == SpoolLineKind::kDevice;
+  std::string device_name = first_is_device ? std::string(first.text) : std::string();
+  if (!first_is_device && !options.device) {
+    Say(err, "the spool file has no device line; printing to PDF");
+  }
+  if (options.device) device_name = *options.device;
+  Device device = ParseDevice(device_name);
+  if (!device.recognised) {
+    Say(err, "unknown device '" + device_name + "'; printing to PDF");
+  }
+
+  // Where the rendition goes.
+  const bool is_pdf = device.kind == DeviceKind::kPdf || device.kind == DeviceKind::kPrinter;
+  const std::string extension = is_pdf ? ".pdf" : ".txt";
+  std::string final_path;
+  bool named_by_user = true;
+  if (!options.output.empty()) {
+    final_path = options.output;
+  } else if (!device.argument.empty() && device.kind != DeviceKind::kPrinter) {
+    final_path = HostPath(device.argument);
+  } else {
+    final_path = output_directory + "/" + DefaultBaseName() + extension;
+    named_by_user = false;
+  }
+
+  TemporaryOutput output;
+  if (!output.Create(final_path, &problem)) {
+    Say(err, problem);
+    return 1;
+  }
+
+  std::unique_ptr<PdfPageSink> pdf;
+  std::unique_ptr<TextPageSink> text;
+  PageSink* sink = nullptr;
+  if (is_pdf) {
+    if (std::string font = PdfPageSink::FontProblem(); !font.empty()) Say(err, font);
+    pdf = std::make_unique<PdfPageSink>(output.file());
+    sink = pdf.get();
+  } else {
+    text = std::make_unique<TextPageSink>(output.file(), device.kind == DeviceKind::kScreen
+                                                             ? TextPageSink::Style::kTerminal
+                                                             : TextPageSink::Style::kPlain);
+    sink = text.get();
+  }
+
+  PageLayout layout(*sink);
+  bool ok = true;
+  if (have_first && !first_is_device) ok = layout.Apply(first);
+  SpoolInstruction instruction;
+  while (ok && reader.Next(&instruction)) ok = layout.Apply(instruction);
+  ok = ok && layout.Finish();
+  if (pdf != nullptr && !pdf->Finish()) ok = false;
+  std::string write_problem;
+  if (!ok) {
+    write_problem = "cannot write " + output.path() + ": " +
+                    (pdf != nullptr && !pdf->error().empty() ? pdf->error()
+                                                             : std::string(std::strerror(errno)));
+  }
+  if (!output.Close(&problem) && ok) {
+    ok = false;
+    write_problem = problem;
+  }
+  if (spool.bad()) Say(err, "reading " + spool_path + " failed part way");
+
+  if (reader.malformed_lines() > 0) {
+    Say(err, Plural(reader.malformed_lines(), "damaged line", "damaged lines") +
+                 " of the spool file skipped (the first is line " +
+                 std::to_string(reader.first_malformed_line()) + ")");
+  }
+  if (!ok) {
+    Say(err, write_problem);
+    return 1;
+  }
+  const int32_t pages = layout.pages_emitted();
+  if (pages == 0) {
+    Say(err, "nothing to print in " + spool_path);
+    return 1;
+  }
+  const std::string summary = Plural(pages, "page", "pages") + " from " + spool_path;
+
+  if (device.kind == DeviceKind::kScreen) {
+    Say(err, summary + " shown on the screen");
+    Spawned pager = RunAndWait({"less", "-R", output.path()}, {"LESSCHARSET=utf-8"});
+    if (!pager.started) pager = RunAndWait({"more", output.path()}, {});
+    if (!pager.started) {
+      // No pager at all: the text goes straight to the terminal.
+      std::ifstream shown(output.path(), std::ios::binary);
+      std::string chunk(1 << 16, '\0');
+      while (shown.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
+             shown.gcount() > 0) {
+        std::fwrite(chunk.data(), 1, static_cast<size_t>(shown.gcount()), out);
+      }
+    }
+    return 0;  // the temporary text goes with `output`
+  }
+
+  std::string placed;
+  if (!output.Commit(final_path, !named_by_user, &placed, &problem)) {
+    Say(err, problem);
+    return 1;
+  }
+
+  if (device.kind == DeviceKind::kPrinter) {
+    std::vector<std::string> command = {"lp"};
+    if (!device.argument.empty()) {
+      command.push_back("-d");
+      command.push_back(device.argument);
+    }
+    command.push_back("--");
+    command.push_back(placed);
+    Spawned lp = RunAndWait(command, {});
+    if (!lp.started) {
+      Say(err, summary + ": lp cannot be run (" + std::strerror(lp.start_error) +
+                   "); install the CUPS client (package cups-client) to print. The PDF is kept "
+                   "in " +
+                   placed);
+      std::fprintf(out, "%s\n", placed.c_str());
+      return 0;
+    }
+    if (lp.status != 0) {
+      Say(err, summary + ": lp failed with status " + std::to_string(lp.status) +
+                   "; the PDF is kept in " + placed);
+      std::fprintf(out, "%s\n", placed.c_str());
+      return 0;
+    }
+    std::string queue = device.argument.empty() ? "the default print queue" : device.argument;
+    if (named_by_user) {
+      Say(err, summary + " sent to " + queue + "; the PDF is also in " + placed);
+      std::fprintf(out, "%s\n", placed.c_str());
+    } else {
+      unlink(placed.c_str());  // lp has its own copy
+      Say(err, summary + " sent to " + queue);
+    }
+    return 0;
+  }
+
+  Say(err, summary + " written to " + placed);
+  std::fprintf(out, "%s\n", placed.c_str());
+  return 0;
+}
+
+}  // namespace quarnell
