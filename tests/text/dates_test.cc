@@ -186,6 +186,10 @@ TEST_F(FormatDateTest, CatalanStylesAndWidths) {
   EXPECT_EQ(FormatDate(MakeDate(20241031), 0, "DMA"), "31/10/2024");
   EXPECT_EQ(FormatDate(MakeDate(9990101), -1, "DMA"), "0999-01-01");
   EXPECT_EQ(FormatDate(MakeDate(9990101), 2, "A"), "0999");
+  // An unchecked stored month outside 1..12 shows its number; unused styles read as style 0.
+  EXPECT_EQ(FormatDate(MakeDate(20241305), 2, "DMA"), "5 de 13 del 2024");
+  EXPECT_EQ(FormatDate(MakeDate(20241305), 1, "DMA"), "5/13/2024  ");
+  EXPECT_EQ(FormatDate(date, -5, "DMA"), "5/3/2024  ");
 }
 
 TEST_F(FormatDateTest, EmptyDate) {
