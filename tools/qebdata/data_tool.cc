@@ -1,0 +1,215 @@
+#include "tools/qebdata/data_tool.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+
+#include "app/record_layouts.h"
+#include "tools/qebdata/installation.h"
+#include "tools/qebdata/synthetic_agency.h"
+#include "tools/qebdata/transfer.h"
+
+namespace quarnell {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr char kUsage[] =
+    "usage: qebdata init ROOT\n"
+    "       qebdata import ROOT BASE FILE.csv\n"
+    "       qebdata export ROOT BASE [FILE.csv]\n"
+    "       qebdata demo ROOT\n"
+    "       qebdata generate ROOT --owners N [--seed S]\n"
+    "       qebdata dictionaries DIRECTORY\n"
+    "ROOT is an installation directory; BASE a record file (VPropiet, VCobros, ...).\n";
+
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "qebdata: " << problem << "\n" << kUsage;
+  return kExitBadInput;
+}
+
+std::string KnownFiles() {
+  std::string names;
+  for (const FileLayout& file : kRentalFiles) {
+    names += (names.empty() ? "" : ", ") + std::string(file.base_name);
+  }
+  return names;
+}
+
+const FileLayout* FileOrComplain(const std::string& base, std::ostream& err) {
+  const FileLayout* file = FindRentalFile(base);
+  if (file == nullptr)
+    err << "qebdata: unknown record file \"" << base << "\" (" << KnownFiles() << ")\n";
+  return file;
+}
+
+bool ReadInput(const std::string& path, std::string* text, std::ostream& err) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    err << "qebdata: cannot read " << path << "\n";
+    return false;
+  }
+  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    err << "qebdata: cannot read " << path << "\n";
+    return false;
+  }
+  return true;
+}
+
+// A whole number from `low` to `high`, or false.
+bool ParseCount(const std::string& text, int64_t low, int64_t high, int64_t* value) {
+  if (text.empty() || text.size() > 19) return false;
+  int64_t number = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  if (number < low || number > high) return false;
+  *value = number;
+  return true;
+}
+
+int Init(const std::string& root, const DataToolContext& context) {
+  std::string error;
+  if (!InitInstallation(root, context.install_dir, &error)) {
+    *context.err << "qebdata: " << error << "\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+// The demo and the synthetic agency fill a fresh installation; mixing either into existing
+// records would leave an agency nobody can tell apart.
+int RequireEmptyFiles(const std::string& root, std::ostream& err) {
+  for (const FileLayout& file : kRentalFiles) {
+    uint32_t count = 0;
+    if (!CountRecords(root, file, &count)) {
+      err << "qebdata: cannot read " << RecordFilePath(root, file) << "\n";
+      return kExitFailure;
+    }
+    if (count > 0) {
+      err << "qebdata: " << root << " already holds records (" << count << " in " << file.base_name
+          << "); use an empty installation\n";
+      return kExitBadInput;
+    }
+  }
+  return kExitOk;
+}
+
+int Demo(const std::string& root, const DataToolContext& context) {
+  if (int exit = Init(root, context); exit != kExitOk) return exit;
+  if (int exit = RequireEmptyFiles(root, *context.err); exit != kExitOk) return exit;
+  for (const FileLayout& file : kRentalFiles) {
+    const fs::path csv =
+        fs::path(context.install_dir) / "demo" / (std::string(file.base_name) + ".csv");
+    std::error_code ec;
+    if (!fs::exists(csv, ec)) continue;
+    std::string text;
+    if (!ReadInput(csv.string(), &text, *context.err)) return kExitFailure;
+    if (int exit = ImportCsv(root, file, csv.string(), text, *context.err); exit != kExitOk) {
+      return exit;
+    }
+  }
+  return kExitOk;
+}
+
+int Export(const std::string& root, const FileLayout& file, const std::string* path,
+           const DataToolContext& context) {
+  if (path == nullptr) return ExportCsv(root, file, *context.out, *context.err);
+  // Written aside and renamed, so a failed export leaves no half file under the name asked for.
+  const std::string partial = *path + ".partial";
+  int exit = kExitOk;
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      *context.err << "qebdata: cannot write " << *path << "\n";
+      return kExitBadInput;
+    }
+    exit = ExportCsv(root, file, out, *context.err);
+    out.close();
+    if (exit == kExitOk && !out) {
+      *context.err << "qebdata: cannot write " << *path << "\n";
+      exit = kExitFailure;
+    }
+  }
+  std::error_code ec;
+  if (exit == kExitOk) {
+    fs::rename(partial, *path, ec);
+    if (ec) {
+      *context.err << "qebdata: cannot write " << *path << ": " << ec.message() << "\n";
+      exit = kExitFailure;
+    }
+  }
+  if (exit != kExitOk) fs::remove(partial, ec);
+  return exit;
+}
+
+int Generate(const std::vector<std::string>& args, const DataToolContext& context) {
+  const std::string& root = args[1];
+  int64_t owners = 0;
+  int64_t seed = 1;
+  bool have_owners = false;
+  for (size_t i = 2; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return Usage(*context.err, args[i] + " needs a value");
+    if (args[i] == "--owners") {
+      if (!ParseCount(args[i + 1], 1, kMaxSyntheticOwners, &owners)) {
+        return Usage(*context.err, "--owners takes a number from 1 to " +
+                                       std::to_string(kMaxSyntheticOwners) +
+                                       " (owner codes have four digits)");
+      }
+      have_owners = true;
+    } else if (args[i] == "--seed") {
+      if (!ParseCount(args[i + 1], 0, INT64_MAX, &seed)) {
+        return Usage(*context.err, "--seed takes a whole number");
+      }
+    } else {
+      return Usage(*context.err, "unknown option " + args[i]);
+    }
+  }
+  if (!have_owners) return Usage(*context.err, "generate needs --owners N");
+  if (int exit = Init(root, context); exit != kExitOk) return exit;
+  if (int exit = RequireEmptyFiles(root, *context.err); exit != kExitOk) return exit;
+  return GenerateAgency(root, static_cast<int32_t>(owners), static_cast<uint64_t>(seed),
+                        *context.err);
+}
+
+}  // namespace
+
+int RunDataTool(const std::vector<std::string>& args, const DataToolContext& context) {
+  std::ostream& err = *context.err;
+  if (args.empty()) return Usage(err, "no command");
+  const std::string& command = args[0];
+  const size_t count = args.size();
+  if (command == "init" && count == 2) return Init(args[1], context);
+  if (command == "demo" && count == 2) return Demo(args[1], context);
+  if (command == "generate" && count >= 2) return Generate(args, context);
+  if (command == "import" && count == 4) {
+    const FileLayout* file = FileOrComplain(args[2], err);
+    if (file == nullptr) return kExitBadInput;
+    std::string text;
+    if (!ReadInput(args[3], &text, err)) return kExitBadInput;
+    return ImportCsv(args[1], *file, args[3], text, err);
+  }
+  if (command == "export" && (count == 3 || count == 4)) {
+    const FileLayout* file = FileOrComplain(args[2], err);
+    if (file == nullptr) return kExitBadInput;
+    return Export(args[1], *file, count == 4 ? &args[3] : nullptr, context);
+  }
+  if (command == "dictionaries" && count == 2) {
+    std::string error;
+    if (!WriteDictionaries(args[1], &error)) {
+      err << "qebdata: " << error << "\n";
+      return kExitFailure;
+    }
+    return kExitOk;
+  }
+  for (const char* known : {"init", "import", "export", "demo", "generate", "dictionaries"}) {
+    if (command == known) return Usage(err, "wrong number of arguments for " + command);
+  }
+  return Usage(err, "unknown command \"" + command + "\"");
+}
+
+}  // namespace quarnell

@@ -1,0 +1,38 @@
+// Moving records between record files and CSV.
+#ifndef QUARNELL_TOOLS_QEBDATA_TRANSFER_H_
+#define QUARNELL_TOOLS_QEBDATA_TRANSFER_H_
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "app/record_layouts.h"
+
+namespace quarnell {
+
+// Exit statuses of the data tool.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;   // the system failed us: a file locked, unreadable, ...
+inline constexpr int kExitBadInput = 2;  // bad usage or bad data: the user can mend it
+
+// Adds the rows of `csv` (named `csv_name` in messages) to the record file of `file` under
+// `root`. All or nothing: every row is checked (values, and for a unique key 0 that no key
+// repeats one of another row or of the file) before the first is added, with the file held
+// exclusively; if adding then fails, the rows added are removed again. Messages go to `err`.
+// Returns an exit status.
+int ImportCsv(const std::string& root, const FileLayout& file, std::string_view csv_name,
+              std::string_view csv, std::ostream& err);
+
+// Writes every record of `file` under `root`, in key 0 order, as CSV with all columns to `out`.
+// A record whose bytes are no value of some column is still written, with a warning on `err`.
+// Returns an exit status.
+int ExportCsv(const std::string& root, const FileLayout& file, std::ostream& out,
+              std::ostream& err);
+
+// The number of records in the record file of `file` under `root`; false when it cannot be
+// read.
+bool CountRecords(const std::string& root, const FileLayout& file, uint32_t* count);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_TOOLS_QEBDATA_TRANSFER_H_
