@@ -290,6 +290,100 @@ Device ParseDevice(std::string_view name) {
   return device;
 }
 
+namespace {
+
+struct Rendition {
+  bool ok = true;
+  std::string problem;  // when not ok
+  int32_t pages = 0;
+};
+
+// Lays out every instruction still in `reader` (after `first`, when given) and renders the pages
+// into `file` as the device wants them.
+Rendition Render(SpoolReader& reader, const SpoolInstruction* first, DeviceKind kind,
+                 TemporaryOutput& output) {
+  std::unique_ptr<PdfPageSink> pdf;
+  std::unique_ptr<TextPageSink> text;
+  PageSink* sink = nullptr;
+  if (kind == DeviceKind::kPdf || kind == DeviceKind::kPrinter) {
+    pdf = std::make_unique<PdfPageSink>(output.file());
+    sink = pdf.get();
+  } else {
+    text = std::make_unique<TextPageSink>(output.file(), kind == DeviceKind::kScreen
+                                                             ? TextPageSink::Style::kTerminal
+                                                             : TextPageSink::Style::kPlain);
+    sink = text.get();
+  }
+  PageLayout layout(*sink);
+  bool ok = first == nullptr || layout.Apply(*first);
+  SpoolInstruction instruction;
+  while (ok && reader.Next(&instruction)) ok = layout.Apply(instruction);
+  ok = ok && layout.Finish();
+  if (pdf != nullptr && !pdf->Finish()) ok = false;
+
+  Rendition rendition;
+  rendition.pages = layout.pages_emitted();
+  if (!ok) {
+    rendition.ok = false;
+    rendition.problem =
+        "cannot write " + output.path() + ": " +
+        (pdf != nullptr && !pdf->error().empty() ? pdf->error() : std::strerror(errno));
+  }
+  std::string problem;
+  if (!output.Close(&problem) && rendition.ok) {
+    rendition.ok = false;
+    rendition.problem = problem;
+  }
+  return rendition;
+}
+
+// The text on the terminal through a pager; without any pager, straight to `out`.
+void ShowOnScreen(const std::string& path, std::FILE* out) {
+  // LESSCHARSET goes after the inherited environment, so an operator's own setting wins.
+  Spawned pager = RunAndWait({"less", "-R", path}, {"LESSCHARSET=utf-8"});
+  if (!pager.started) pager = RunAndWait({"more", path}, {});
+  if (pager.started) return;
+  std::ifstream shown(path, std::ios::binary);
+  std::string chunk(1 << 16, '\0');
+  while (shown.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
+         shown.gcount() > 0) {
+    std::fwrite(chunk.data(), 1, static_cast<size_t>(shown.gcount()), out);
+  }
+}
+
+// Hands the PDF at `path` to lp. Where lp is missing or refuses, the PDF stays and the operator
+// is told where; when the operator named the file it stays anyway.
+void SendToPrinter(const std::string& path, const std::string& queue, bool keep,
+                   const std::string& summary, std::FILE* out, std::FILE* err) {
+  std::vector<std::string> command = {"lp"};
+  if (!queue.empty()) {
+    command.push_back("-d");
+    command.push_back(queue);
+  }
+  command.push_back("--");
+  command.push_back(path);
+  Spawned lp = RunAndWait(command, {});
+  if (!lp.started) {
+    Say(err, summary + ": lp cannot be run (" + std::strerror(lp.start_error) +
+                 "); install the CUPS client (package cups-client) to print. The PDF is kept in " +
+                 path);
+  } else if (lp.status != 0) {
+    Say(err, summary + ": lp failed with status " + std::to_string(lp.status) +
+                 "; the PDF is kept in " + path);
+  } else {
+    std::string where = queue.empty() ? "the default print queue" : queue;
+    if (!keep) {
+      unlink(path.c_str());  // lp has its own copy
+      Say(err, summary + " sent to " + where);
+      return;
+    }
+    Say(err, summary + " sent to " + where + "; the PDF is also in " + path);
+  }
+  std::fprintf(out, "%s\n", path.c_str());
+}
+
+}  // namespace
+
 int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   std::string problem;
   std::optional<Options> parsed = ParseArguments(args, &problem);
@@ -308,9 +402,8 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
   const std::string spool_path =
       options.input.empty() ? HostPath(session_directory + "qebprint.tmp") : options.input;
   std::string output_directory = HostPath(session_directory);
+  while (output_directory.size() > 1 && output_directory.back() == '/') output_directory.pop_back();
   if (output_directory.empty()) output_directory = ".";
-  if (output_directory.back() == '/') output_directory.pop_back();
-  if (output_directory.empty()) output_directory = "/";
 
   std::ifstream spool(spool_path, std::ios::binary);
   if (!spool.is_open()) {
@@ -330,13 +423,14 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
   }
   if (options.device) device_name = *options.device;
   Device device = ParseDevice(device_name);
-  if (!device.recognised) {
-    Say(err, "unknown device '" + device_name + "'; printing to PDF");
+  if (!device.recognised) Say(err, "unknown device '" + device_name + "'; printing to PDF");
+  const bool is_pdf = device.kind == DeviceKind::kPdf || device.kind == DeviceKind::kPrinter;
+  if (is_pdf) {
+    if (std::string font = PdfPageSink::FontProblem(); !font.empty()) Say(err, font);
   }
 
-  // Where the rendition goes.
-  const bool is_pdf = device.kind == DeviceKind::kPdf || device.kind == DeviceKind::kPrinter;
-  const std::string extension = is_pdf ? ".pdf" : ".txt";
+  // Where the rendition goes: the operator's name for it, or a new dated name that never
+  // replaces an earlier report.
   std::string final_path;
   bool named_by_user = true;
   if (!options.output.empty()) {
@@ -344,7 +438,7 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
   } else if (!device.argument.empty() && device.kind != DeviceKind::kPrinter) {
     final_path = HostPath(device.argument);
   } else {
-    final_path = output_directory + "/" + DefaultBaseName() + extension;
+    final_path = output_directory + "/" + DefaultBaseName() + (is_pdf ? ".pdf" : ".txt");
     named_by_user = false;
   }
 
@@ -353,112 +447,38 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
     Say(err, problem);
     return 1;
   }
-
-  std::unique_ptr<PdfPageSink> pdf;
-  std::unique_ptr<TextPageSink> text;
-  PageSink* sink = nullptr;
-  if (is_pdf) {
-    if (std::string font = PdfPageSink::FontProblem(); !font.empty()) Say(err, font);
-    pdf = std::make_unique<PdfPageSink>(output.file());
-    sink = pdf.get();
-  } else {
-    text = std::make_unique<TextPageSink>(output.file(), device.kind == DeviceKind::kScreen
-                                                             ? TextPageSink::Style::kTerminal
-                                                             : TextPageSink::Style::kPlain);
-    sink = text.get();
-  }
-
-  PageLayout layout(*sink);
-  bool ok = true;
-  if (have_first && !first_is_device) ok = layout.Apply(first);
-  SpoolInstruction instruction;
-  while (ok && reader.Next(&instruction)) ok = layout.Apply(instruction);
-  ok = ok && layout.Finish();
-  if (pdf != nullptr && !pdf->Finish()) ok = false;
-  std::string write_problem;
-  if (!ok) {
-    write_problem = "cannot write " + output.path() + ": " +
-                    (pdf != nullptr && !pdf->error().empty() ? pdf->error()
-                                                             : std::string(std::strerror(errno)));
-  }
-  if (!output.Close(&problem) && ok) {
-    ok = false;
-    write_problem = problem;
-  }
+  Rendition rendition =
+      Render(reader, have_first && !first_is_device ? &first : nullptr, device.kind, output);
   if (spool.bad()) Say(err, "reading " + spool_path + " failed part way");
-
   if (reader.malformed_lines() > 0) {
     Say(err, Plural(reader.malformed_lines(), "damaged line", "damaged lines") +
                  " of the spool file skipped (the first is line " +
                  std::to_string(reader.first_malformed_line()) + ")");
   }
-  if (!ok) {
-    Say(err, write_problem);
+  if (!rendition.ok) {
+    Say(err, rendition.problem);
     return 1;
   }
-  const int32_t pages = layout.pages_emitted();
-  if (pages == 0) {
+  if (rendition.pages == 0) {
     Say(err, "nothing to print in " + spool_path);
     return 1;
   }
-  const std::string summary = Plural(pages, "page", "pages") + " from " + spool_path;
+  const std::string summary = Plural(rendition.pages, "page", "pages") + " from " + spool_path;
 
   if (device.kind == DeviceKind::kScreen) {
     Say(err, summary + " shown on the screen");
-    Spawned pager = RunAndWait({"less", "-R", output.path()}, {"LESSCHARSET=utf-8"});
-    if (!pager.started) pager = RunAndWait({"more", output.path()}, {});
-    if (!pager.started) {
-      // No pager at all: the text goes straight to the terminal.
-      std::ifstream shown(output.path(), std::ios::binary);
-      std::string chunk(1 << 16, '\0');
-      while (shown.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
-             shown.gcount() > 0) {
-        std::fwrite(chunk.data(), 1, static_cast<size_t>(shown.gcount()), out);
-      }
-    }
+    ShowOnScreen(output.path(), out);
     return 0;  // the temporary text goes with `output`
   }
-
   std::string placed;
   if (!output.Commit(final_path, !named_by_user, &placed, &problem)) {
     Say(err, problem);
     return 1;
   }
-
   if (device.kind == DeviceKind::kPrinter) {
-    std::vector<std::string> command = {"lp"};
-    if (!device.argument.empty()) {
-      command.push_back("-d");
-      command.push_back(device.argument);
-    }
-    command.push_back("--");
-    command.push_back(placed);
-    Spawned lp = RunAndWait(command, {});
-    if (!lp.started) {
-      Say(err, summary + ": lp cannot be run (" + std::strerror(lp.start_error) +
-                   "); install the CUPS client (package cups-client) to print. The PDF is kept "
-                   "in " +
-                   placed);
-      std::fprintf(out, "%s\n", placed.c_str());
-      return 0;
-    }
-    if (lp.status != 0) {
-      Say(err, summary + ": lp failed with status " + std::to_string(lp.status) +
-                   "; the PDF is kept in " + placed);
-      std::fprintf(out, "%s\n", placed.c_str());
-      return 0;
-    }
-    std::string queue = device.argument.empty() ? "the default print queue" : device.argument;
-    if (named_by_user) {
-      Say(err, summary + " sent to " + queue + "; the PDF is also in " + placed);
-      std::fprintf(out, "%s\n", placed.c_str());
-    } else {
-      unlink(placed.c_str());  // lp has its own copy
-      Say(err, summary + " sent to " + queue);
-    }
+    SendToPrinter(placed, device.argument, named_by_user, summary, out, err);
     return 0;
   }
-
   Say(err, summary + " written to " + placed);
   std::fprintf(out, "%s\n", placed.c_str());
   return 0;
