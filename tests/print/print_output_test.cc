@@ -171,36 +171,11 @@ TEST_F(PrintOutputTest, WithoutNewPageEveryTextGetsItsOwnPageLine) {
   EXPECT_EQ(Spool(), "DEVICE\r\nPAGE 0 \r\n 1 ,a, 1 \r\nPAGE 0 \r\n 1 ,b, 0 \r\n");
 }
 
-TEST_F(PrintOutputTest, CountersSurviveOpenAndClose) {
-  OpenPrintOutput("PDF");
-  NewPage(20);
-  PrintAt(1, "x", 5);
-  ClosePrintOutput();
-  OpenPrintOutput("PDF");
-  EXPECT_EQ(PageLength(), 20);
-  EXPECT_EQ(LinesOnPage(), 5);
-  ClosePrintOutput();
-}
-
 TEST_F(PrintOutputTest, AnEarlierSpoolFileIsReplaced) {
   temp_.Write("qebprint.tmp", std::string(10000, 'x'));
   OpenPrintOutput("LP");
   ClosePrintOutput();
   EXPECT_EQ(Spool(), "DEVICELP\r\n");
-}
-
-TEST_F(PrintOutputTest, ALargeReportIsWrittenWhole) {
-  OpenPrintOutput("PDF");
-  for (int page = 0; page < 2000; ++page) {
-    NewPage(66);
-    for (int line = 0; line < 60; ++line) PrintAt(14, "Lloguer cobrat del local", 1);
-  }
-  ClosePrintOutput();
-  const std::string line = " 14 ,Lloguer cobrat del local, 1 \r\n";
-  const std::string spool = Spool();
-  EXPECT_EQ(spool.size(), std::string("DEVICEPDF\r\n").size() +
-                              2000 * (std::string("PAGE 66 \r\n").size() + 60 * line.size()));
-  EXPECT_EQ(spool.substr(spool.size() - line.size()), line);
 }
 
 TEST_F(PrintOutputTest, FailuresStopTheProgramNamingTheFile) {
