@@ -30,8 +30,11 @@ namespace quarnell {
 // kRecordKeyBufferShort). On any other status the data buffer, *data_length, the key buffer and
 // the file's current position are left as they were.
 
-// key buffer: the host path, ended by a zero byte or by key_length. data buffer: the owner name
-// (ended by a zero byte or *data_length), needed when the file has one. key_number: open mode.
+// key buffer: the host path, ended by a zero byte or by key_length (trailing blanks dropped).
+// data buffer: the owner name (ended by a zero byte or *data_length), needed when the file has
+// one. key_number: open mode. A position block that already holds an open file gives
+// kRecordInvalidOperation. An exclusive open fails with kRecordFileLocked while anyone else has
+// the file open, and holds everyone else off until it closes.
 inline constexpr int16_t kOpOpen = 0;
 // Closes the file and releases its locks; the position block may be reused for another Open.
 inline constexpr int16_t kOpClose = 1;

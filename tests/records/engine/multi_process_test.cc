@@ -1,0 +1,152 @@
+// Two processes on the same record file.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <string>
+
+#include "records/create_data.h"
+#include "records/engine/engine_client.h"
+#include "records/engine/record_call.h"
+#include "records/fork_child.h"
+#include "support/temp_dir.h"
+
+namespace quarnell::testing {
+namespace {
+
+std::string NumberRecord(int number) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08d", number);
+  return text;
+}
+
+class MultiProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.file("shared.dat");
+    ASSERT_EQ(kRecordOk, CreateFile(path_, MakeCreateData(8, {{{1, 8, 0}}})));
+  }
+  void Fill(int first, int count, int step) {
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(path_));
+    for (int i = 0; i < count; ++i) {
+      ASSERT_EQ(kRecordOk, file.Insert(NumberRecord(first + i * step)));
+    }
+  }
+
+  TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(MultiProcessTest, RecordLockHoldsUntilReleasedOrTheProcessEnds) {
+  Fill(1, 3, 1);
+  ForkChild child([&](ForkChild& self) {
+    EngineClient file;
+    if (file.Open(path_) != kRecordOk) return 1;
+    if (file.Read(kOpGetEqual + kLockBias, NumberRecord(2)) != kRecordOk) return 2;
+    self.Send('L');
+    self.Receive();
+    if (file.Call(kOpUnlock) != kRecordOk) return 3;
+    self.Send('U');
+    self.Receive();
+    // Locks again, then ends without unlocking or closing.
+    if (file.Read(kOpGetEqual + kLockBias, NumberRecord(2)) != kRecordOk) return 4;
+    self.Send('L');
+    self.Receive();
+    _exit(0);
+  });
+  ASSERT_TRUE(child.started());
+  EngineClient file;
+  ASSERT_EQ(kRecordOk, file.Open(path_));
+  ASSERT_EQ('L', child.Receive());
+  EXPECT_EQ(kRecordRecordLocked, file.Read(kOpGetEqual + kLockBias, NumberRecord(2)));
+  EXPECT_EQ(kRecordOk, file.Read(kOpGetEqual, NumberRecord(2)));
+  EXPECT_EQ(kRecordRecordLocked, file.Call(kOpUpdate, NumberRecord(2)));
+  EXPECT_EQ(kRecordOk, file.Read(kOpGetEqual + kLockBias, NumberRecord(3)));
+  child.Send('u');
+  ASSERT_EQ('U', child.Receive());
+  EXPECT_EQ(kRecordOk, file.Read(kOpGetEqual + kLockBias, NumberRecord(2)));
+  ASSERT_EQ(kRecordOk, file.Call(kOpUnlock));
+  child.Send('l');
+  ASSERT_EQ('L', child.Receive());
+  EXPECT_EQ(kRecordRecordLocked, file.Read(kOpGetEqual + kLockBias, NumberRecord(2)));
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(kRecordOk, file.Read(kOpGetEqual + kLockBias, NumberRecord(2)));
+}
+
+TEST_F(MultiProcessTest, ExclusiveOpenKeepsOthersOut) {
+  ForkChild child([&](ForkChild& self) {
+    EngineClient file;
+    if (file.Open(path_, kOpenExclusive) != kRecordOk) return 1;
+    self.Send('E');
+    self.Receive();
+    return 0;
+  });
+  ASSERT_EQ('E', child.Receive());
+  EngineClient file;
+  EXPECT_EQ(kRecordFileLocked, file.Open(path_));
+  EXPECT_EQ(kRecordFileLocked, file.Open(path_, kOpenReadOnly));
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(kRecordOk, file.Open(path_));
+}
+
+// Takes a real second: the write waits out its busy timeout before giving up.
+TEST_F(MultiProcessTest, WriteBlockedByAnotherWriterGivesFileLocked) {
+  ForkChild child([&](ForkChild& self) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK) return 1;
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return 2;
+    self.Send('W');
+    self.Receive();
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return 0;
+  });
+  ASSERT_EQ('W', child.Receive());
+  EngineClient file;
+  ASSERT_EQ(kRecordOk, file.Open(path_));
+  EXPECT_EQ(kRecordFileLocked, file.Insert(NumberRecord(1)));
+  // Readers are not held up by the writer.
+  EXPECT_EQ(kRecordEndOfFile, file.Read(kOpGetFirst));
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(kRecordOk, file.Insert(NumberRecord(1)));
+}
+
+TEST_F(MultiProcessTest, ReaderWalksKeyOrderWhileAnotherProcessInserts) {
+  Fill(0, 2000, 2);  // even numbers
+  ForkChild child([&](ForkChild& self) {
+    EngineClient file;
+    if (file.Open(path_) != kRecordOk) return 1;
+    self.Send('S');
+    // Odd numbers, until told to stop.
+    for (int n = 1; n < 4000 && !self.Poll(); n += 2) {
+      if (file.Insert(NumberRecord(n)) != kRecordOk) return 2;
+    }
+    return 0;
+  });
+  ASSERT_EQ('S', child.Receive());
+  EngineClient file;
+  ASSERT_EQ(kRecordOk, file.Open(path_));
+  for (int walk = 0; walk < 5; ++walk) {
+    std::string previous;
+    int count = 0;
+    int16_t status = file.Read(kOpGetFirst);
+    for (; status == kRecordOk; status = file.Read(kOpGetNext)) {
+      ASSERT_LT(previous, file.record().substr(0, 8));
+      previous = file.record().substr(0, 8);
+      ++count;
+      // Every so often a pause, so that walks also span the writer's commits.
+      if (count % 500 == 0) usleep(2000);
+    }
+    EXPECT_EQ(kRecordEndOfFile, status);
+    EXPECT_GE(count, 2000);
+  }
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+}
+
+}  // namespace
+}  // namespace quarnell::testing

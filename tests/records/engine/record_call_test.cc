@@ -1,0 +1,449 @@
+#include "records/engine/record_call.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "records/create_data.h"
+#include "records/engine/engine_client.h"
+#include "support/temp_dir.h"
+
+namespace quarnell::testing {
+namespace {
+
+// Records of 12 bytes: a 4-byte unique text key at 1, a 2-byte binary key with duplicates at 5,
+// a payload after.
+std::string Record(std::string_view code, uint16_t number, std::string_view payload = "") {
+  std::string record(12, '.');
+  record.replace(0, code.size(), code);
+  record[4] = static_cast<char>(number & 0xFF);
+  record[5] = static_cast<char>(number >> 8);
+  record.replace(6, std::min<size_t>(payload.size(), 6), payload.substr(0, 6));
+  return record;
+}
+
+std::string Word(uint16_t value) {
+  return std::string{static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+}
+
+class RecordCallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.file("file.dat");
+    ASSERT_EQ(kRecordOk,
+              CreateFile(path_, MakeCreateData(
+                                    12, {{{1, 4, 0}},
+                                         {{5, 2, kKeyBinary | kKeyDuplicates | kKeyModifiable}}})));
+    ASSERT_EQ(kRecordOk, file_.Open(path_));
+  }
+
+  // The first four bytes of each record walked from `first` with `step`.
+  std::vector<std::string> Walk(int16_t first, int16_t step, int8_t key_number = 0) {
+    std::vector<std::string> codes;
+    for (int16_t status = file_.Read(first, {}, key_number); status == kRecordOk;
+         status = file_.Read(step, {}, key_number)) {
+      codes.push_back(file_.record().substr(0, 4));
+    }
+    return codes;
+  }
+
+  TempDir dir_;
+  std::string path_;
+  EngineClient file_;
+};
+
+TEST_F(RecordCallTest, StatReturnsTheDescriptionWithTheLiveRecordCount) {
+  std::string expected =
+      MakeCreateData(12, {{{1, 4, 0}}, {{5, 2, kKeyBinary | kKeyDuplicates | kKeyModifiable}}});
+  ASSERT_EQ(kRecordOk, file_.Read(kOpStat));
+  EXPECT_EQ(expected, file_.record());
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("BBBB", 1)));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpStat));
+  EXPECT_EQ(2, file_.record()[kHeaderRecordCount]);
+  ASSERT_EQ(kRecordOk, file_.Call(kOpDelete));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpStat));
+  EXPECT_EQ(1, file_.record()[kHeaderRecordCount]);
+  // A short buffer gets what fits.
+  EXPECT_EQ(kRecordDataBufferShort, file_.Read(kOpStat, {}, 0, 10));
+  expected[kHeaderRecordCount] = 1;
+  EXPECT_EQ(expected.substr(0, 10), file_.record());
+}
+
+TEST_F(RecordCallTest, KeyedReadsFindTheRightRecord) {
+  // Key 1 values with duplicates: 10, 20 (twice, in this order), 30.
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("R10 ", 10)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("R20a", 20)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("R30 ", 30)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("R20b", 20)));
+  struct Case {
+    int16_t operation;
+    uint16_t value;
+    int16_t status;
+    std::string code;
+  };
+  const Case cases[] = {
+      {kOpGetEqual, 20, kRecordOk, "R20a"},
+      {kOpGetEqual, 25, kRecordKeyNotFound, ""},
+      {kOpGetGreater, 20, kRecordOk, "R30 "},
+      {kOpGetGreater, 30, kRecordEndOfFile, ""},
+      {kOpGetGreaterOrEqual, 15, kRecordOk, "R20a"},
+      {kOpGetGreaterOrEqual, 20, kRecordOk, "R20a"},
+      {kOpGetLess, 20, kRecordOk, "R10 "},
+      {kOpGetLess, 10, kRecordEndOfFile, ""},
+      {kOpGetLessOrEqual, 20, kRecordOk, "R20b"},
+      {kOpGetLessOrEqual, 29, kRecordOk, "R20b"},
+      {kOpGetLessOrEqual, 5, kRecordEndOfFile, ""},
+      {kOpGetFirst, 0, kRecordOk, "R10 "},
+      {kOpGetLast, 0, kRecordOk, "R30 "},
+      // 256 must sort above 30 although its low byte is smaller.
+      {kOpGetGreaterOrEqual, 256, kRecordEndOfFile, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "operation " << c.operation << " value " << c.value);
+    ASSERT_EQ(kRecordOk, file_.Read(kOpGetFirst, {}, 0));
+    EXPECT_EQ(c.status, file_.Read(c.operation, Word(c.value), 1));
+    if (c.status == kRecordOk) {
+      EXPECT_EQ(c.code, file_.record().substr(0, 4));
+      EXPECT_EQ(file_.record().substr(4, 2), file_.key(2));
+    } else {
+      // A failed read leaves the buffers and the position alone.
+      EXPECT_EQ(std::string(1536, ' '), file_.record());
+      ASSERT_EQ(kRecordOk, file_.Read(kOpGetNext, {}, 0));
+      EXPECT_EQ("R20a", file_.record().substr(0, 4));
+    }
+  }
+  // Walking key 1 gives duplicates in insertion order, both ways.
+  EXPECT_EQ((std::vector<std::string>{"R10 ", "R20a", "R20b", "R30 "}),
+            Walk(kOpGetFirst, kOpGetNext, 1));
+  EXPECT_EQ((std::vector<std::string>{"R30 ", "R20b", "R20a", "R10 "}),
+            Walk(kOpGetLast, kOpGetPrevious, 1));
+}
+
+// Each key type must order its values as the type says, which the storage only sees as bytes.
+TEST(RecordCallKeyOrder, EveryKeyTypeOrdersAsItsFlagsSay) {
+  struct Case {
+    const char* name;
+    std::vector<SegmentDef> segments;
+    bool alternate;
+    std::vector<std::string> inserted;  // 4-byte records, each its own key
+    std::vector<std::string> expected;
+  };
+  const std::string b1 = {'\x00', '\x01', 'x', 'x'};  // binary 256
+  const std::string b2 = {'\xFF', '\x00', 'x', 'x'};  // binary 255
+  const std::string b3 = {'\x02', '\x00', 'x', 'x'};  // binary 2
+  const Case cases[] = {
+      {"string",
+       {{1, 4, kKeyDuplicates}},
+       false,
+       {"bbbb", "aaaa", "abab"},
+       {"aaaa", "abab", "bbbb"}},
+      {"binary", {{1, 2, kKeyBinary}}, false, {b1, b2, b3}, {b3, b2, b1}},
+      {"descending",
+       {{1, 4, kKeyDescending}},
+       false,
+       {"aaaa", "cccc", "bbbb"},
+       {"cccc", "bbbb", "aaaa"}},
+      {"binary descending",
+       {{1, 2, kKeyBinary | kKeyDescending}},
+       false,
+       {b3, b1, b2},
+       {b1, b2, b3}},
+      {"alternate, duplicates in insertion order",
+       {{1, 4, kKeyAlternate | kKeyDuplicates}},
+       true,
+       {"bAAA", "Aaaa", "aaaa", "AAAA"},
+       {"Aaaa", "aaaa", "AAAA", "bAAA"}},
+      {"two segments: text up, then binary down",
+       {{1, 2, 0}, {3, 2, kKeyBinary | kKeyDescending}},
+       false,
+       {std::string("aa\x01\x00", 4), std::string("ab\x05\x00", 4), std::string("aa\x00\x01", 4),
+        std::string("ab\x06\x00", 4)},
+       {std::string("aa\x00\x01", 4), std::string("aa\x01\x00", 4), std::string("ab\x06\x00", 4),
+        std::string("ab\x05\x00", 4)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::string path = dir.file("keys.dat");
+    std::optional<std::array<uint8_t, 256>> sequence;
+    if (c.alternate) sequence = CaseBlindSequence();
+    ASSERT_EQ(kRecordOk, CreateFile(path, MakeCreateData(4, {c.segments}, sequence)));
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(path));
+    for (const std::string& record : c.inserted) ASSERT_EQ(kRecordOk, file.Insert(record));
+    std::vector<std::string> forward;
+    for (int16_t s = file.Read(kOpGetFirst); s == kRecordOk; s = file.Read(kOpGetNext)) {
+      forward.push_back(file.record().substr(0, 4));
+    }
+    EXPECT_EQ(c.expected, forward);
+    std::vector<std::string> backward;
+    for (int16_t s = file.Read(kOpGetLast); s == kRecordOk; s = file.Read(kOpGetPrevious)) {
+      backward.insert(backward.begin(), file.record().substr(0, 4));
+    }
+    EXPECT_EQ(c.expected, backward);
+  }
+}
+
+TEST(RecordCallKeyOrder, AlternateSequenceMatchesEqualWeights) {
+  TempDir dir;
+  std::string path = dir.file("alt.dat");
+  ASSERT_EQ(kRecordOk,
+            CreateFile(path, MakeCreateData(4, {{{1, 4, kKeyAlternate}}}, CaseBlindSequence())));
+  EngineClient file;
+  ASSERT_EQ(kRecordOk, file.Open(path));
+  ASSERT_EQ(kRecordOk, file.Insert("Abcd"));
+  EXPECT_EQ(kRecordDuplicateKey, file.Insert("ABCD"));
+  ASSERT_EQ(kRecordOk, file.Read(kOpGetEqual, "aBcD"));
+  EXPECT_EQ("Abcd", file.record().substr(0, 4));
+  // The key handed back is the record's own bytes, not their weights.
+  EXPECT_EQ("Abcd", file.key(4));
+}
+
+TEST_F(RecordCallTest, CallErrorsLeaveTheFileAsItWas) {
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  EXPECT_EQ(kRecordDuplicateKey, file_.Insert(Record("AAAA", 2)));
+  EXPECT_EQ(kRecordInvalidRecordLength, file_.Insert("short"));
+  EXPECT_EQ(kRecordInvalidKeyNumber, file_.Read(kOpGetFirst, {}, 2));
+  EXPECT_EQ(kRecordInvalidKeyNumber, file_.Read(kOpGetFirst, {}, -1));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Read(99));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpInsert + kLockBias, Record("CCCC", 1)));
+  // The key buffer must hold the key.
+  uint8_t key[2];
+  char data[12];
+  uint32_t length = sizeof data;
+  EXPECT_EQ(kRecordKeyBufferShort,
+            RecordCall(kOpGetFirst, file_.block(), data, &length, key, sizeof key, 0));
+  // A short data buffer gets what fits; the read still counts and moves on.
+  EXPECT_EQ(kRecordDataBufferShort, file_.Read(kOpGetFirst, {}, 0, 5));
+  EXPECT_EQ("AAAA\x01", file_.record());
+  ASSERT_EQ(kRecordOk, file_.Read(kOpStat));
+  EXPECT_EQ(1, file_.record()[kHeaderRecordCount]);
+}
+
+TEST_F(RecordCallTest, PositionsReadRecordsBackAndNextGoesOnFromThem) {
+  for (std::string code : {"CCCC", "AAAA", "DDDD", "BBBB"}) {
+    ASSERT_EQ(kRecordOk, file_.Insert(Record(code, 1)));
+  }
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "BBBB"));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetPosition));
+  std::string position = file_.record();
+  ASSERT_EQ(4u, position.size());
+  EXPECT_EQ(std::string("\x04\0\0\0", 4), position);
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetFirst));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpGetDirect, position + std::string(20, ' ')));
+  EXPECT_EQ(Record("BBBB", 1), file_.record().substr(0, 12));
+  EXPECT_EQ("BBBB", file_.key(4));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetNext));
+  EXPECT_EQ("CCCC", file_.record().substr(0, 4));
+  EXPECT_EQ(kRecordInvalidPosition, file_.Call(kOpGetDirect, std::string("\x09\0\0\0", 4)));
+  EXPECT_EQ(kRecordInvalidPosition, file_.Call(kOpGetDirect, std::string(4, '\0')));
+}
+
+TEST_F(RecordCallTest, NextAndPreviousCanChangeKey) {
+  EXPECT_EQ(kRecordNoCurrentRecord, file_.Read(kOpGetNext));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 3)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("BBBB", 1)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("CCCC", 2)));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "CCCC", 0));
+  // In key 1's order CCCC (2) stands between BBBB (1) and AAAA (3).
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetNext, {}, 1));
+  EXPECT_EQ("AAAA", file_.record().substr(0, 4));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetPrevious, {}, 1));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetPrevious, {}, 1));
+  EXPECT_EQ("BBBB", file_.record().substr(0, 4));
+}
+
+TEST_F(RecordCallTest, UpdateAndDeleteWorkOnTheCurrentRecord) {
+  EXPECT_EQ(kRecordNoCurrentRecord, file_.Call(kOpUpdate, Record("AAAA", 1)));
+  EXPECT_EQ(kRecordNoCurrentRecord, file_.Call(kOpDelete));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("BBBB", 2)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("CCCC", 3)));
+
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "AAAA"));
+  // Key 0 may not change; key 1 may, and the record moves in its order.
+  EXPECT_EQ(kRecordKeyNotModifiable, file_.Call(kOpUpdate, Record("ZZZZ", 1)));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpUpdate, Record("AAAA", 9, "new")));
+  EXPECT_EQ((std::vector<std::string>{"BBBB", "CCCC", "AAAA"}), Walk(kOpGetFirst, kOpGetNext, 1));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "AAAA"));
+  EXPECT_EQ(Record("AAAA", 9, "new"), file_.record().substr(0, 12));
+
+  // Deleting keeps the place: next goes on after the deleted record.
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "BBBB"));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpDelete));
+  EXPECT_EQ(kRecordNoCurrentRecord, file_.Call(kOpDelete));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetNext));
+  EXPECT_EQ("CCCC", file_.record().substr(0, 4));
+  EXPECT_EQ((std::vector<std::string>{"AAAA", "CCCC"}), Walk(kOpGetFirst, kOpGetNext));
+}
+
+TEST_F(RecordCallTest, OwnerNameGuardsTheOpen) {
+  ASSERT_EQ(kRecordOk, file_.Call(kOpSetOwner, std::string("KEY1\0", 5)));
+  EXPECT_EQ(kRecordOk, file_.Call(kOpSetOwner, "KEY1"));
+  EXPECT_EQ(kRecordOwnerAlreadySet, file_.Call(kOpSetOwner, "KEY2"));
+  EngineClient other;
+  EXPECT_EQ(kRecordWrongOwner, other.Open(path_));
+  EXPECT_EQ(kRecordWrongOwner, other.Open(path_, kOpenNormal, "KEY2"));
+  EXPECT_EQ(kRecordOk, other.Open(path_, kOpenNormal, "KEY1"));
+}
+
+TEST_F(RecordCallTest, OpenCloseAndReset) {
+  EngineClient other;
+  EXPECT_EQ(kRecordFileNotOpen, other.Read(kOpGetFirst));
+  EXPECT_EQ(kRecordFileNotFound, other.Open(dir_.file("missing.dat")));
+  EXPECT_EQ(kRecordFileNotFound, other.Open(dir_.file("nodir/missing.dat")));
+  EXPECT_EQ(kRecordInvalidFileName, other.Open(""));
+  EXPECT_EQ(kRecordInvalidFileName, other.Open(dir_.dir()));
+  ASSERT_EQ(kRecordOk, other.Open(path_, kOpenReadOnly));
+  EXPECT_EQ(kRecordInvalidOperation, other.Open(path_));
+  EXPECT_EQ(kRecordAccessDenied, other.Insert(Record("AAAA", 1)));
+  EXPECT_EQ(kRecordEndOfFile, other.Read(kOpGetFirst));
+  ASSERT_EQ(kRecordOk, other.Close());
+  EXPECT_EQ(kRecordFileNotOpen, other.Read(kOpGetFirst));
+  EXPECT_EQ(std::string(kPositionBlockSize, '\0'),
+            std::string(reinterpret_cast<char*>(other.block()), kPositionBlockSize));
+
+  ASSERT_EQ(kRecordOk, other.Open(path_));
+  uint8_t scratch[kPositionBlockSize] = {};
+  ASSERT_EQ(kRecordOk, RecordCall(kOpReset, scratch, nullptr, nullptr, nullptr, 0, 0));
+  EXPECT_EQ(kRecordFileNotOpen, other.Read(kOpGetFirst));
+  EXPECT_EQ(kRecordFileNotOpen, file_.Read(kOpGetFirst));
+  // The path may also end at the buffer's end, blank-padded.
+  std::string key = path_ + std::string(10, ' ');
+  char name[1] = {0};
+  uint32_t length = 1;
+  EXPECT_EQ(kRecordOk, RecordCall(kOpOpen, other.block(), name, &length, key.data(),
+                                  static_cast<uint8_t>(key.size()), 0));
+}
+
+TEST_F(RecordCallTest, CreateChecksItsDataAndItsMode) {
+  EXPECT_EQ(kRecordFileExists, CreateFile(path_, MakeCreateData(4, {{{1, 4, 0}}}), kCreateNew));
+  EXPECT_EQ(kRecordFileLocked, CreateFile(path_, MakeCreateData(4, {{{1, 4, 0}}})));
+  file_.Close();
+  ASSERT_EQ(kRecordOk, file_.Open(path_));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  file_.Close();
+  // Replacing gives an empty file of the new shape.
+  ASSERT_EQ(kRecordOk, CreateFile(path_, MakeCreateData(4, {{{1, 4, 0}}})));
+  ASSERT_EQ(kRecordOk, file_.Open(path_));
+  EXPECT_EQ(kRecordEndOfFile, file_.Read(kOpGetFirst));
+  ASSERT_EQ(kRecordOk, file_.Insert("WXYZ"));
+
+  const std::string bad[] = {
+      std::string(10, '\0'),                               // shorter than the header
+      MakeCreateData(4, {}),                               // no key
+      MakeCreateData(4, {{{1, 5, 0}}}),                    // segment beyond the record
+      MakeCreateData(4, {{{0, 2, 0}}}),                    // position 0
+      MakeCreateData(4, {{{1, 4, kKeyAlternate}}}),        // sequence missing
+      MakeCreateData(4, {{{1, 4, 0}}}).substr(0, 20),      // segment cut short
+      MakeCreateData(300, {{{1, 200, 0}, {201, 60, 0}}}),  // key longer than 255
+  };
+  for (const std::string& data : bad) {
+    EXPECT_EQ(kRecordInvalidCreateData, CreateFile(dir_.file("bad.dat"), data));
+  }
+  EXPECT_EQ(kRecordCreateError,
+            CreateFile(dir_.file("nodir/x.dat"), MakeCreateData(4, {{{1, 4, 0}}})));
+}
+
+TEST(RecordCallDamage, FilesThatAreNotOursGiveAnIoError) {
+  TempDir dir;
+  std::string valid = dir.file("valid.dat");
+  ASSERT_EQ(kRecordOk, CreateFile(valid, MakeCreateData(8, {{{1, 4, 0}}})));
+  {
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(valid));
+    for (int i = 0; i < 300; ++i) {
+      char record[9];
+      std::snprintf(record, sizeof record, "%04dabcd", i);
+      ASSERT_EQ(kRecordOk, file.Insert(std::string(record, 8)));
+    }
+  }
+  std::string bytes = TempDir::ReadFile(valid);
+  ASSERT_GT(bytes.size(), 8192u);
+
+  // Another program's database.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(dir.file("foreign.dat").c_str(), &db));
+  sqlite3_exec(db, "CREATE TABLE t(x); INSERT INTO t VALUES(1);", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+
+  std::string scrambled = bytes;
+  for (size_t i = 4096; i < scrambled.size(); i += 7) scrambled[i] = static_cast<char>(i * 31);
+  dir.Write("text.dat", "This is not a database, only text that looks long enough to be one.");
+  dir.Write("empty.dat", "");
+  dir.Write("truncated.dat", bytes.substr(0, 4096 + 100));
+  dir.Write("scrambled.dat", scrambled);
+
+  for (const char* name :
+       {"foreign.dat", "text.dat", "empty.dat", "truncated.dat", "scrambled.dat"}) {
+    SCOPED_TRACE(name);
+    EngineClient file;
+    int16_t status = file.Open(dir.file(name));
+    if (status == kRecordOk) {
+      // Damage that opening cannot see shows on reading, as a status.
+      int16_t read = file.Read(kOpGetFirst);
+      while (read == kRecordOk) read = file.Read(kOpGetNext);
+      EXPECT_EQ(kRecordIoError, read);
+    } else {
+      EXPECT_EQ(kRecordIoError, status);
+    }
+  }
+}
+
+TEST_F(RecordCallTest, SqliteShowsTheRecords) {
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1, "hello")));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr));
+  sqlite3_stmt* stmt = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db, "SELECT pos, data FROM records", -1, &stmt, nullptr));
+  ASSERT_EQ(SQLITE_ROW, sqlite3_step(stmt));
+  EXPECT_EQ(1, sqlite3_column_int(stmt, 0));
+  EXPECT_EQ(Record("AAAA", 1, "hello"),
+            std::string(static_cast<const char*>(sqlite3_column_blob(stmt, 1)),
+                        sqlite3_column_bytes(stmt, 1)));
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+}
+
+TEST_F(RecordCallTest, LocksExcludeOtherOpens) {
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("BBBB", 1)));
+  EngineClient other;
+  ASSERT_EQ(kRecordOk, other.Open(path_));
+
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual + kLockBias, "AAAA"));
+  EXPECT_EQ(kRecordRecordLocked, other.Read(kOpGetEqual + kLockBias, "AAAA"));
+  // Plain reads ignore record locks; writes respect them.
+  ASSERT_EQ(kRecordOk, other.Read(kOpGetEqual, "AAAA"));
+  EXPECT_EQ(kRecordRecordLocked, other.Call(kOpUpdate, Record("AAAA", 2)));
+  EXPECT_EQ(kRecordRecordLocked, other.Call(kOpDelete));
+  // A failed locked read leaves the position where it was.
+  ASSERT_EQ(kRecordOk, other.Read(kOpGetFirst));
+  EXPECT_EQ(kRecordRecordLocked, other.Read(kOpGetFirst + kLockBias));
+  ASSERT_EQ(kRecordOk, other.Read(kOpGetNext));
+  EXPECT_EQ("BBBB", other.record().substr(0, 4));
+
+  // The next locked read moves the lock.
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetNext + kLockBias));
+  EXPECT_EQ("BBBB", file_.record().substr(0, 4));
+  EXPECT_EQ(kRecordOk, other.Read(kOpGetFirst + kLockBias));
+  EXPECT_EQ(kRecordRecordLocked, file_.Read(kOpGetFirst + kLockBias));
+  ASSERT_EQ(kRecordOk, other.Call(kOpUnlock));
+  EXPECT_EQ(kRecordOk, file_.Read(kOpGetFirst + kLockBias));
+
+  // Exclusive: not while others have it open, and nobody else while held.
+  EngineClient exclusive;
+  EXPECT_EQ(kRecordFileLocked, exclusive.Open(path_, kOpenExclusive));
+  other.Close();
+  file_.Close();
+  ASSERT_EQ(kRecordOk, exclusive.Open(path_, kOpenExclusive));
+  EXPECT_EQ(kRecordFileLocked, other.Open(path_));
+  exclusive.Close();
+  EXPECT_EQ(kRecordOk, other.Open(path_));
+}
+
+}  // namespace
+}  // namespace quarnell::testing
