@@ -1,0 +1,222 @@
+#include "app/batch.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "app/run_driver.h"
+#include "app/statement.h"
+#include "app/statement_run.h"
+#include "config/paths.h"
+#include "config/session.h"
+#include "print/print_output.h"
+#include "records/record_files.h"
+#include "text/cp850.h"
+#include "text/folding.h"
+#include "text/masks.h"
+
+namespace quarnell {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quarnell --batch --date DATE --from CODE --to CODE --layout N|F [--no-print] "
+    "[--stats]\n"
+    "       quarnell --help\n";
+
+constexpr char kHelp[] =
+    "Prints the yearly operating statement of every property of the selected owners.\n"
+    "\n"
+    "  --batch           run one statement without the screen\n"
+    "  --date DATE       statement date: day, month, year (31122025, 31/12/2025, 31.12.25)\n"
+    "  --from CODE       first owner code (1 to 9999)\n"
+    "  --to CODE         last owner code (1 to 9999, not below --from)\n"
+    "  --layout N|F      N: the account layout; F: the fiscal layout\n"
+    "  --no-print        leave the spool file for later; do not start the print program\n"
+    "  --stats           owners, records read and time on standard error at the end\n"
+    "\n"
+    "Environment: QEBROOT the installation root (record files in DADES/), QEBTMP the session\n"
+    "directory (Sessio.ini, TovaTerm.ini, the spool file qebprint.tmp), QEBEXE the directory of\n"
+    "the print program qebprint. The spool file's path is printed on standard output.\n"
+    "Exit status: 0 done, 1 a failure of the system (message on standard error), 2 bad arguments\n"
+    "(nothing written).\n";
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The packed owner code of `text`, or nullopt with *error naming `option`.
+std::optional<std::string> OwnerCode(const std::string& option, const std::string& text,
+                                     std::string* error) {
+  if (IsAllChar(text, ' ')) {
+    *error = option + ": an owner code is required";
+    return std::nullopt;
+  }
+  std::string packed;
+  if (!ValidateDottedCode(text)) packed = DottedToPacked(text);
+  if (packed.size() != 2) {
+    *error = option + ": " + Quoted(text) + " is not an owner code (1 to 9999)";
+    return std::nullopt;
+  }
+  return packed;
+}
+
+// Directories of the environment as absolute paths, so that they still hold once the root is the
+// current directory. The root also gets its final "/": file names are appended to it directly.
+void AnchorDirectories() {
+  const std::string here = std::filesystem::current_path().string() + "/";
+  for (const char* name : {"QEBROOT", "QEBTMP", "QEBEXE"}) {
+    std::string value = EnvironmentValue(name);
+    if (value.empty()) continue;
+    if (value.front() != '/') value = here + value;
+    if (std::string_view(name) == "QEBROOT" && value.back() != '/' && value.back() != '\\') {
+      value += '/';
+    }
+    setenv(name, value.c_str(), 1);
+  }
+}
+
+int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
+  AnchorDirectories();
+  // A file that cannot be opened ends the program after its message; a script must see that as
+  // a failure, not as the interactive program's quiet exit.
+  SetRecordFileExit([](int) { std::exit(kExitFailure); });
+
+  const auto started = std::chrono::steady_clock::now();
+  StartUpWithoutScreen();
+
+  int64_t owners = 0;
+  const bool show_progress = isatty(STDERR_FILENO) == 1;
+  SetStatementProgress([&](const std::string& code, const std::string& name) {
+    ++owners;
+    if (show_progress) err << "quarnell: owner " << code << "  " << Cp850ToUtf8(name) << std::endl;
+  });
+  ResetStatementRecordsRead();
+  StatementRun(request.statement_date, request.owner_from, request.owner_to, request.layout,
+               Session().output_device);
+  SetStatementProgress(nullptr);
+
+  int16_t status = 0;
+  ResetRecordFiles(status);
+  const std::string spool = HostPath(SpoolFileName());
+
+  if (request.stats) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    err << "quarnell: " << owners << " owners, " << StatementRecordsRead() << " records read in "
+        << seconds << " s" << std::endl;
+  }
+  if (request.print) {
+    out.flush();
+    const int print_status = RunPrintProgram();
+    if (print_status != 0) {
+      err << "quarnell: the print program ended with status " << print_status << std::endl;
+    }
+  }
+  out << spool << std::endl;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* request,
+                         std::string* error) {
+  std::optional<std::string> date_text, from_text, to_text, layout_text;
+  bool no_print = false;
+  bool stats = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string option = args[i];
+    std::optional<std::string> inline_value;
+    if (size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
+      inline_value = option.substr(equals + 1);
+      option.resize(equals);
+    }
+    std::optional<std::string>* slot = nullptr;
+    if (option == "--date") slot = &date_text;
+    if (option == "--from") slot = &from_text;
+    if (option == "--to") slot = &to_text;
+    if (option == "--layout") slot = &layout_text;
+    if (slot != nullptr) {
+      if (slot->has_value()) {
+        *error = option + ": given twice";
+        return false;
+      }
+      if (inline_value) {
+        *slot = *inline_value;
+      } else if (i + 1 < args.size()) {
+        *slot = args[++i];
+      } else {
+        *error = option + ": a value is required";
+        return false;
+      }
+    } else if (option == "--no-print" && !inline_value) {
+      no_print = true;
+    } else if (option == "--stats" && !inline_value) {
+      stats = true;
+    } else {
+      *error = args[i] + ": unknown argument";
+      return false;
+    }
+  }
+
+  for (auto [value, name] : {std::pair{&date_text, "--date"}, std::pair{&from_text, "--from"},
+                             std::pair{&to_text, "--to"}, std::pair{&layout_text, "--layout"}}) {
+    if (!value->has_value()) {
+      *error = std::string(name) + ": missing";
+      return false;
+    }
+  }
+
+  // Date and codes are read as the parameter screen reads its fields; their texts are code
+  // page 850 there, and the command line only carries digits and separators that both share.
+  if (ValidateDateText(*date_text)) {
+    *error = "--date: " + Quoted(*date_text) +
+             " is not a valid date (day, month, year: 31122025 or 31/12/2025)";
+    return false;
+  }
+  std::optional<std::string> from = OwnerCode("--from", *from_text, error);
+  if (!from) return false;
+  std::optional<std::string> to = OwnerCode("--to", *to_text, error);
+  if (!to) return false;
+  if (*from > *to) {
+    *error = "--from: " + Quoted(*from_text) + " is greater than --to " + Quoted(*to_text);
+    return false;
+  }
+  std::string layout = *layout_text;
+  if (layout == "n" || layout == "f") layout[0] = static_cast<char>(layout[0] - 'a' + 'A');
+  if (layout != "N" && layout != "F") {
+    *error = "--layout: " + Quoted(*layout_text) +
+             " is not a layout (N the account layout, F the fiscal layout)";
+    return false;
+  }
+
+  request->statement_date = ParseDate(*date_text);
+  request->owner_from = *from;
+  request->owner_to = *to;
+  request->layout = layout;
+  request->print = !no_print;
+  request->stats = stats;
+  return true;
+}
+
+int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    out << kUsage << "\n" << kHelp;
+    return kExitSuccess;
+  }
+  if (args.empty() || args[0] != "--batch") {
+    err << "quarnell: the interactive program is not available yet; use --batch (quarnell --help)\n"
+        << kUsage;
+    return kExitUsage;
+  }
+  BatchRequest request;
+  std::string error;
+  if (!ParseBatchArguments(std::vector<std::string>(args.begin() + 1, args.end()), &request,
+                           &error)) {
+    err << "quarnell: " << error << "\n" << kUsage;
+    return kExitUsage;
+  }
+  return RunBatch(request, out, err);
+}
+
+}  // namespace quarnell

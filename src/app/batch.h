@@ -1,0 +1,45 @@
+// The command line of the statement program. `quarnell --batch ...` runs one statement without
+// the screen, for scripts, tests and benchmarks:
+//
+//   quarnell --batch --date DATE --from CODE --to CODE --layout N|F [--no-print] [--stats]
+//
+// with the same environment as the interactive program (QEBROOT, QEBTMP, QEBEXE).
+#ifndef QUARNELL_APP_BATCH_H_
+#define QUARNELL_APP_BATCH_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "text/dates.h"
+
+namespace quarnell {
+
+// Exit statuses of the program.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // the general error stop, a file that cannot be opened
+inline constexpr int kExitUsage = 2;    // bad arguments; nothing was written
+
+struct BatchRequest {
+  Date statement_date;     // packed
+  std::string owner_from;  // packed, 2 bytes
+  std::string owner_to;    // packed, 2 bytes
+  std::string layout;      // "N" or "F"
+  bool print = true;       // start the print program afterwards
+  bool stats = false;      // owners and records read on standard error at the end
+};
+
+// Reads the arguments after "--batch". Returns true with *request filled, or false with *error
+// naming the argument at fault: an unknown or repeated option, a missing option or value, a date
+// that the date field would refuse, an owner code that is not a code of four digits at most,
+// --from greater than --to, a layout other than N or F.
+bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* request,
+                         std::string* error);
+
+// The whole program: `args` are the arguments after the program name. Returns the exit status
+// (an error stop does not return).
+int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_APP_BATCH_H_

@@ -1,0 +1,46 @@
+#include "app/rental_files.h"
+
+#include <array>
+#include <cassert>
+#include <string>
+
+#include "config/session.h"
+#include "records/record_files.h"
+
+namespace quarnell {
+namespace {
+
+constexpr size_t kLargestRecord = [] {
+  size_t largest = 0;
+  for (const FileLayout& file : kRentalFiles) {
+    largest = std::max(largest, static_cast<size_t>(file.record_size));
+  }
+  return largest;
+}();
+
+// One area per file, in layout-table order; each file uses the first record_size bytes of its row.
+std::array<std::array<char, kLargestRecord>, kRentalFiles.size()> record_areas{};
+
+}  // namespace
+
+std::span<char> RecordArea(int16_t file_number) {
+  for (size_t i = 0; i < kRentalFiles.size(); ++i) {
+    if (kRentalFiles[i].file_number == file_number) {
+      return std::span<char>(record_areas[i].data(),
+                             static_cast<size_t>(kRentalFiles[i].record_size));
+    }
+  }
+  assert(false && "not a rental file number");
+  return {};
+}
+
+void OpenRentalFiles() {
+  const std::string& root = Session().root_directory;
+  for (const FileLayout& file : kRentalFiles) {
+    int16_t status = 0;
+    OpenRecordFile(file.file_number, root + "DADES\\" + std::string(file.base_name),
+                   RecordArea(file.file_number), status);
+  }
+}
+
+}  // namespace quarnell

@@ -1,0 +1,117 @@
+#include "app/statement_run.h"
+
+#include <utility>
+
+#include "app/letterhead.h"
+#include "app/parameter_table.h"
+#include "app/rental_files.h"
+#include "app/statement.h"
+#include "app/statement_report.h"
+#include "print/print_output.h"
+#include "records/record_files.h"
+#include "text/folding.h"
+#include "text/language.h"
+#include "text/masks.h"
+
+namespace quarnell {
+namespace {
+
+constexpr FieldLayout kOwnerCode = RentalField("VPropiet", "owner");
+constexpr FieldLayout kOwnerName = RentalField("VPropiet", "name");
+constexpr FieldLayout kOwnerAddress1 = RentalField("VPropiet", "address1");
+constexpr FieldLayout kOwnerAddress2 = RentalField("VPropiet", "address2");
+constexpr FieldLayout kOwnerAddress3 = RentalField("VPropiet", "address3");
+constexpr FieldLayout kOwnerState = RentalField("VPropiet", "state");
+constexpr FieldLayout kOwnerLanguage = RentalField("VPropiet", "language");
+constexpr FieldLayout kOwnerTaxId = RentalField("VPropiet", "tax_id");
+constexpr FieldLayout kPropertyDescription = RentalField("VGrups", "description");
+constexpr FieldLayout kPropertySection = RentalField("VGrups", "section");
+constexpr FieldLayout kSectionLetterhead = RentalField("USeccio", "letterhead");
+
+constexpr size_t kOwnerCodeLength = 2;
+constexpr size_t kPropertyKeyLength = 4;
+
+StatementProgress progress_observer;
+
+int16_t Read(int16_t file_number, std::string_view key, int16_t direction) {
+  int16_t status = GetByKeyStatus(file_number, 0, key, direction);
+  if (status == 0) CountStatementRecordRead();
+  return status;
+}
+
+int16_t Next(int16_t file_number) {
+  int16_t status = 0;
+  ReadStep(file_number, 1, status);
+  if (status == 0) CountStatementRecordRead();
+  return status;
+}
+
+bool StartsWith(std::span<const char> record, std::string_view key) {
+  return std::string_view(record.data(), key.size()) == key;
+}
+
+void OwnerStatements(const StatementSettings& settings, StatementReport& report) {
+  std::span<const char> owner = RecordArea(kOwnerFile);
+  std::span<const char> property = RecordArea(kPropertyFile);
+  std::span<char> section = RecordArea(kSectionFile);
+  const std::string owner_code = ReadCode(owner, kOwnerCode);
+
+  ReportHeading heading;
+  heading.owner_name = ReadText(owner, kOwnerName);
+  heading.owner_address1 = ReadText(owner, kOwnerAddress1);
+  heading.owner_address2 = ReadText(owner, kOwnerAddress2);
+  heading.owner_address3 = ReadText(owner, kOwnerAddress3);
+  heading.owner_tax_id = ReadText(owner, kOwnerTaxId);
+  const bool personal = PersonalTaxpayer(heading.owner_tax_id);
+
+  int16_t status = Read(kPropertyFile, owner_code, 1);
+  while (status == 0 && StartsWith(property, owner_code)) {
+    // A section that is not found leaves the flag planted here: the letterhead prints.
+    section[static_cast<size_t>(kSectionLetterhead.offset)] = 'S';
+    Read(kSectionFile, ReadText(property, kPropertySection), 0);
+    heading.letterhead = ReadChar(section, kSectionLetterhead) == 'S';
+    heading.property_key.assign(property.data(), kPropertyKeyLength);
+    heading.property_description = ReadText(property, kPropertyDescription);
+    PropertyStatement(heading, settings, personal, report);
+    status = Next(kPropertyFile);
+  }
+}
+
+}  // namespace
+
+void SetStatementProgress(StatementProgress progress) { progress_observer = std::move(progress); }
+
+void StatementRun(const Date& statement_date, std::string_view owner_from,
+                  std::string_view owner_to, std::string_view report_option,
+                  std::string_view device) {
+  StatementSettings settings;
+  settings.statement_date = statement_date;
+  settings.report_option = report_option.empty() ? ' ' : report_option.front();
+  settings.parameters = ParameterTableValues();
+  StatementReport report(AgencyLetterhead(), statement_date, settings.report_option);
+
+  OpenPrintOutput(device);
+  SetCurrency("p");
+
+  std::span<const char> owner = RecordArea(kOwnerFile);
+  const std::string last(owner_to);
+  int16_t status = Read(kOwnerFile, owner_from, 1);
+  while (status == 0 && ReadCode(owner, kOwnerCode).substr(0, kOwnerCodeLength) <= last) {
+    PushText(LanguageCode());
+    SetLanguageCode(ReadText(owner, kOwnerLanguage));
+    if (ReadByte(owner, kOwnerState) == 0) {
+      if (progress_observer) {
+        progress_observer(PackedToDotted(ReadCode(owner, kOwnerCode)),
+                          ReorderName(ReadText(owner, kOwnerName)));
+      }
+      OwnerStatements(settings, report);
+    }
+    SetLanguageCode(PopText());
+    status = Next(kOwnerFile);
+  }
+
+  SetCurrency("");
+  ClosePrintOutput();
+}
+
+}  // namespace quarnell

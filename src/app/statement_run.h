@@ -1,0 +1,35 @@
+// One statement run: the statement of every property of every selected owner, owners in code
+// order and each owner's properties in key order, each owner in the owner's own language, into a
+// fresh spool file.
+#ifndef QUARNELL_APP_STATEMENT_RUN_H_
+#define QUARNELL_APP_STATEMENT_RUN_H_
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "text/dates.h"
+
+namespace quarnell {
+
+// Opens the print output on `device`, prints amounts in the secondary currency when one is set,
+// walks the owners from `owner_from` to `owner_to` (packed codes, 2 bytes, compared byte by byte)
+// and prints the statement of each property of each owner whose state byte is 0, then goes back
+// to the main currency and closes the print output. `report_option` is the option as typed: its
+// first character chooses the layout ("N" account, "F" fiscal; any other prints nothing).
+// The owner's language is in force while the owner is printed; the language in force before is
+// restored after each owner. A read that fails ends its walk as if the records had run out.
+// REQUIRES: the rental files are open, the parameter table and the letterhead loaded.
+void StatementRun(const Date& statement_date, std::string_view owner_from,
+                  std::string_view owner_to, std::string_view report_option,
+                  std::string_view device);
+
+// Called once per owner the run reaches, with the dotted owner code and the owner's name in
+// reading order (code page 850), before the owner's statements. Empty: no calls.
+using StatementProgress =
+    std::function<void(const std::string& owner_code, const std::string& owner_name)>;
+void SetStatementProgress(StatementProgress progress);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_APP_STATEMENT_RUN_H_
