@@ -1,0 +1,153 @@
+// Record file access: the application's open record files, reads by key, in key order, inside a
+// key range and by position, optional record locks with the locked-file wait, and the end of the
+// program when a file cannot be opened.
+//
+// Every open file is known by the application's file number (any value but 0) and bound to a
+// record area, the application's record variable; reads copy records into it and never write
+// beyond it. The program only reads: there is no insert, update or delete here (the data tool
+// calls RecordCall for those).
+//
+// Statuses are the record manager's (records/engine/record_call.h: 0 success, 9 end, ...) and the
+// three below. Reads give 22 (record longer than the buffer) as 0.
+#ifndef QUARNELL_RECORDS_RECORD_FILES_H_
+#define QUARNELL_RECORDS_RECORD_FILES_H_
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "records/engine/record_call.h"
+
+namespace quarnell {
+
+// Statuses of this layer (besides kRecordFileNotOpen, 3, for a file number with no slot).
+inline constexpr int16_t kFileNumberInUse = 1002;   // OpenRecordFile: the number is already open
+inline constexpr int16_t kFileTableFull = 1003;     // OpenRecordFile: all 40 slots are in use
+inline constexpr int16_t kUnknownKeyNumber = 1004;  // the file has no key of that number
+
+inline constexpr int kFileSlots = 40;
+// The data buffer handed to the record manager; no record of the system is longer.
+inline constexpr size_t kDataBufferSize = 1536;
+
+// Lock modes (SetLockMode letters D, A, B).
+inline constexpr int16_t kLockNone = 0;
+inline constexpr int16_t kLockAndWait = 1;
+inline constexpr int16_t kLockNoWait = 2;
+
+// The record area of a record variable: its bytes, as OpenRecordFile takes them.
+template <typename Record>
+std::span<char> RecordAreaOf(Record& record) {
+  static_assert(std::is_trivially_copyable_v<Record>);
+  return std::span<char>(reinterpret_cast<char*>(&record), sizeof(Record));
+}
+
+// Opens the record file `name` (a program path such as root + "DADES\VCobros"; ".dat" is added
+// when the last component has no extension) as `file_number`, bound to `record_area`, which must
+// outlive the file's use. On success status = 0, the file's key 0 is current, its key buffer is
+// key 0's length in zero bytes and the record area is untouched. Status 1002 (number already
+// open; that file is left as it was) or 1003 (table full) return at once. A missing file is
+// created from its dictionary file (root + "ddf\" + base name + ".xdf") and given owner name A. A
+// file held exclusively elsewhere is waited for, 3 s between attempts, without limit. Any other
+// failure ends the program through the fatal access path and does not return (unless the exit
+// was replaced, see SetRecordFileExit, in which case status holds the failure).
+void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> record_area,
+                    int16_t& status);
+
+// Asks the record manager to release everything this program holds; on status 0 all 40 slots
+// become free (record areas are left as they are).
+void ResetRecordFiles(int16_t& status);
+
+// Sets the file's lock mode by one-letter commands, in order, case-blind: D no locks, A lock and
+// wait, B lock without waiting, "+" saves the current mode on the lock-mode stack, "-" restores
+// this file's last saved mode (nothing when none is saved); other characters are ignored.
+// status = 3 when the file is not open; otherwise status is left as it was.
+void SetLockMode(int16_t file_number, std::string_view modes, int16_t& status);
+
+// Reads by key `key_number` with value `key` (zero-padded or cut to the key's length):
+// direction 0 the record whose key equals it, > 0 the first at or above it, < 0 the last at or
+// below it. The key becomes the file's current key. Status 3 (not open) or 1004 (no such key)
+// leave everything as it was. Otherwise the record manager's status (22 as 0): on 0 the record
+// area holds the record and the key buffer its key; on any other status the record area keeps
+// what it held (defaults planted before the read survive) and the key buffer the padded value.
+void GetByKey(int16_t file_number, int16_t key_number, std::string_view key, int16_t direction,
+              int16_t& status);
+int16_t GetByKeyStatus(int16_t file_number, int16_t key_number, std::string_view key,
+                       int16_t direction);
+
+// Moves |count| records along the current key, forward for count > 0, backward for count < 0,
+// and reads the record reached into the record area; the records passed over are not copied.
+// Count 0 reads nothing and gives 0. Status 3 when not open; otherwise as for GetByKey, with 9
+// at the end of the file (the record area then keeps what it held).
+void ReadStep(int16_t file_number, int16_t count, int16_t& status);
+
+// Prepares ReadInRange to deliver the records whose key `key_number` lies between `low`
+// (zero-padded to the key length) and `high` (0xFF-padded); low above high walks downwards.
+// status = 3 (not open) or 1004 (no such key) on failure; otherwise left as it was.
+void SetKeyRange(int16_t file_number, int16_t key_number, std::string_view low,
+                 std::string_view high, int16_t& status);
+
+// The next record of the range into the record area: 0 = read; 9 = the range (or the file) is
+// exhausted; other values are record-manager statuses. After any non-zero status the range is
+// forgotten (current key 0, bounds empty). When the record reached lies beyond the range, the
+// record area already holds it although the status is 9.
+int16_t ReadInRange(int16_t file_number);
+
+// position 0: the physical position of the file's current record, 0 when there is none or the
+// file is not open. Otherwise: reads the record at that position into the record area (on status
+// 0), makes it the current record and returns the status (3 when not open). No lock, no wait.
+int32_t RecordPosition(int16_t file_number, int32_t position);
+
+// `key` (a value of the file's current key) rewritten so that plain byte comparison gives the
+// record manager's order: binary segments reversed (most significant byte first), alternate-
+// sequence segments mapped through the file's sequence. `key` unchanged when not open.
+std::string KeyText(std::string_view key, int16_t file_number);
+
+// KeyText of the file's key buffer (the key of its current record); empty when not open.
+std::string CurrentKeyText(int16_t file_number);
+
+// ---- Internal operations, exposed for tests ----------------------------------------------------
+
+// The slot (1 to 40) that holds `file_number`; when none, minus the highest-numbered free slot;
+// 0 when none is free. File number 0 names no file: always 0.
+int16_t FindFileSlot(int16_t file_number);
+
+// The length of key `key_number` and the record length, from Stat: both 0 when not open, key
+// length 0 when the file has no such key.
+void KeyInfo(int16_t file_number, int16_t key_number, int16_t& key_length, int32_t& record_length);
+
+// One key-ordered read of `operation` on slot `slot` with the lock bias of its lock mode, the
+// record copy and the locked-file wait. Returns the record manager's status (22 not mapped).
+int16_t PerformWithWait(int16_t slot, int16_t operation);
+
+// The file number's current key number (negative while a range is pending), key buffer, lock
+// mode and range bounds; for tests. Not open: zeros and empty texts.
+struct FileSlotView {
+  int16_t key_number = 0;
+  std::string key_buffer;
+  int16_t lock_mode = 0;
+  int32_t record_length = 0;
+  std::string range_low;
+  std::string range_high;
+};
+FileSlotView InspectFileSlot(int16_t file_number);
+
+// The owner names that OpenRecordFile tries (A first, then B) and gives to files it creates.
+std::string OwnerNameA();
+std::string OwnerNameB();
+
+// ---- Seams --------------------------------------------------------------------------------------
+
+// The end of the program after the fatal access path, std::exit by default. A replacement that
+// returns makes OpenRecordFile return with the failing status (tests). Empty restores the default.
+void SetRecordFileExit(std::function<void(int exit_code)> exit_function);
+
+// The application's "close all ordinary files", run by the fatal access path before it resets the
+// record manager. None by default.
+void SetOrdinaryFileCloser(std::function<void()> closer);
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_RECORDS_RECORD_FILES_H_

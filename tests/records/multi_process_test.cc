@@ -1,0 +1,187 @@
+// The layer with another process using the same record file. Waits that the layer takes go
+// through the scripted clock, which lets the other process move on instead of sleeping.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "records/engine/engine_client.h"
+#include "records/fork_child.h"
+#include "records/layer_fixture.h"
+#include "records/record_files.h"
+
+namespace quarnell::testing {
+namespace {
+
+// 8-byte records whose whole text is the key.
+std::string NumberRecord(int number) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08d", number);
+  return text;
+}
+
+class LayerProcessTest : public LayerTest {
+ protected:
+  void SetUp() override {
+    LayerTest::SetUp();
+    WriteDictionary("Shared", MakeCreateData(8, {{{1, 8, 0}}}));
+    path_ = Root() + "DADES/Shared.dat";
+    name_ = Root() + "DADES\\Shared";
+  }
+  // Opens the file through the layer as file number 2 (creating it the first time).
+  int16_t OpenShared(std::span<char> area) {
+    int16_t status = -1;
+    OpenRecordFile(2, name_, area, status);
+    return status;
+  }
+  void Fill(int first, int count, int step) {
+    std::array<char, 8> area{};
+    ASSERT_EQ(kRecordOk, OpenShared(area));
+    int16_t status = 0;
+    ResetRecordFiles(status);
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(path_, kOpenNormal, OwnerNameA()));
+    for (int i = 0; i < count; ++i) {
+      ASSERT_EQ(kRecordOk, file.Insert(NumberRecord(first + i * step)));
+    }
+  }
+
+  std::string path_;
+  std::string name_;
+};
+
+// The child reads record 2 through the layer in lock mode B and holds it until told.
+int HoldRecordTwo(ForkChild& self) {
+  int16_t status = 0;
+  SetLockMode(2, "B", status);
+  if (GetByKeyStatus(2, 0, NumberRecord(2), 0) != kRecordOk) return 2;
+  self.Send('L');
+  self.Receive();
+  // Moving the lock to another record frees record 2.
+  if (GetByKeyStatus(2, 0, NumberRecord(3), 0) != kRecordOk) return 3;
+  self.Send('U');
+  self.Receive();
+  return 0;
+}
+
+TEST_F(LayerProcessTest, LockModeBReturnsRecordLocked) {
+  Fill(1, 3, 1);
+  ForkChild child([&](ForkChild& self) {
+    std::array<char, 8> area{};
+    if (OpenShared(area) != kRecordOk) return 1;
+    return HoldRecordTwo(self);
+  });
+  std::array<char, 8> area{};
+  ASSERT_EQ(kRecordOk, OpenShared(area));
+  ASSERT_EQ('L', child.Receive());
+  int16_t status = 0;
+  SetLockMode(2, "B", status);
+  area.fill('#');
+  EXPECT_EQ(kRecordRecordLocked, GetByKeyStatus(2, 0, NumberRecord(2), 0));
+  EXPECT_EQ(std::string(8, '#'), std::string(area.data(), 8));
+  EXPECT_TRUE(alerts_.shown.empty());
+  EXPECT_TRUE(clock_.sleeps.empty());
+  // Without locks the record reads.
+  SetLockMode(2, "D", status);
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(2), 0));
+  child.Send('u');
+  ASSERT_EQ('U', child.Receive());
+  SetLockMode(2, "B", status);
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(2), 0));
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+}
+
+TEST_F(LayerProcessTest, LockModeAWaitsWithTheMessageAndProceeds) {
+  Fill(1, 3, 1);
+  ForkChild child([&](ForkChild& self) {
+    std::array<char, 8> area{};
+    if (OpenShared(area) != kRecordOk) return 1;
+    return HoldRecordTwo(self);
+  });
+  std::array<char, 8> area{};
+  ASSERT_EQ(kRecordOk, OpenShared(area));
+  ASSERT_EQ('L', child.Receive());
+  int16_t status = 0;
+  SetLockMode(2, "A", status);
+  // The other process lets go during the third wait.
+  clock_.on_sleep = [&](int sleeps) {
+    if (sleeps == 3) {
+      child.Send('u');
+      ASSERT_EQ('U', child.Receive());
+    }
+  };
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(2), 0));
+  EXPECT_EQ(NumberRecord(2), std::string(area.data(), 8));
+  EXPECT_EQ(3u, clock_.sleeps.size());
+  EXPECT_EQ(std::vector<std::string>{"FITXER BLOQUEJAT. ESPEREU UN MOMENT."}, alerts_.shown);
+  EXPECT_EQ("show pop ", alerts_.events);
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+}
+
+TEST_F(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
+  Fill(1, 1, 1);
+  ForkChild child([&](ForkChild& self) {
+    EngineClient file;
+    if (file.Open(path_, kOpenExclusive, OwnerNameA()) != kRecordOk) return 1;
+    self.Send('E');
+    self.Receive();
+    file.Close();
+    self.Send('C');
+    self.Receive();
+    return 0;
+  });
+  ASSERT_EQ('E', child.Receive());
+  clock_.on_sleep = [&](int sleeps) {
+    if (sleeps == 2) {
+      child.Send('c');
+      ASSERT_EQ('C', child.Receive());
+    }
+  };
+  std::array<char, 8> area{};
+  ASSERT_EQ(kRecordOk, OpenShared(area));
+  EXPECT_EQ((std::vector<int32_t>{3000, 3000}), clock_.sleeps);
+  EXPECT_TRUE(alerts_.shown.empty());
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(1), 0));
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+}
+
+TEST_F(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
+  Fill(0, 3000, 2);  // even numbers
+  ForkChild child([&](ForkChild& self) {
+    EngineClient file;
+    if (file.Open(path_, kOpenNormal, OwnerNameA()) != kRecordOk) return 1;
+    self.Send('S');
+    for (int n = 1; n < 6000 && !self.Poll(); n += 2) {
+      if (file.Insert(NumberRecord(n)) != kRecordOk) return 2;
+    }
+    return 0;
+  });
+  ASSERT_EQ('S', child.Receive());
+  std::array<char, 8> area{};
+  ASSERT_EQ(kRecordOk, OpenShared(area));
+  for (int walk = 0; walk < 4; ++walk) {
+    std::string previous;
+    int count = 0;
+    int16_t status = GetByKeyStatus(2, 0, "", 1);
+    while (status == kRecordOk) {
+      std::string key(area.data(), 8);
+      ASSERT_LT(previous, key);
+      previous = key;
+      ++count;
+      if (count % 1000 == 0) usleep(2000);  // let commits land mid-walk
+      ReadStep(2, 1, status);
+    }
+    EXPECT_EQ(kRecordEndOfFile, status);
+    EXPECT_GE(count, 3000);
+  }
+  child.Send('x');
+  EXPECT_EQ(0, child.Wait());
+}
+
+}  // namespace
+}  // namespace quarnell::testing

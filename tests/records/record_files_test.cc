@@ -1,0 +1,507 @@
+#include "records/record_files.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "records/create_data.h"
+#include "records/engine/engine_client.h"
+#include "records/layer_fixture.h"
+#include "text/cp850.h"
+
+namespace quarnell::testing {
+namespace {
+
+// Records of 10 bytes: a unique 4-byte text key (key 0), a 2-byte binary key with duplicates
+// (key 1), a 4-byte payload.
+std::string Rec(std::string_view code, uint16_t number, std::string_view payload = "....") {
+  std::string record(code);
+  record += static_cast<char>(number & 0xFF);
+  record += static_cast<char>(number >> 8);
+  record += payload;
+  return record;
+}
+
+const std::string kTestCreateData =
+    MakeCreateData(10, {{{1, 4, 0}}, {{5, 2, kKeyBinary | kKeyDuplicates}}});
+
+class RecordFilesTest : public LayerTest {
+ protected:
+  void SetUp() override {
+    LayerTest::SetUp();
+    path_ = Root() + "DADES/Test.dat";
+    ASSERT_EQ(kRecordOk, CreateFile(path_, kTestCreateData));
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(path_));
+    for (const std::string& record :
+         {Rec("AAAA", 30, "r1.."), Rec("ABCD", 10, "r2.."), Rec("BBBB", 20, "r3.."),
+          Rec("BZZZ", 20, "r4.."), Rec("CCCC", 5, "r5..")}) {
+      ASSERT_EQ(kRecordOk, file.Insert(record));
+    }
+  }
+
+  void Open(int16_t file_number = 7) {
+    int16_t status = -1;
+    OpenRecordFile(file_number, Root() + "DADES\\Test", area_, status);
+    ASSERT_EQ(kRecordOk, status);
+  }
+  std::string Area() const { return std::string(area_.data(), 10); }
+  std::string Code() const { return std::string(area_.data(), 4); }
+
+  std::string path_;
+  std::array<char, 10> area_{};
+};
+
+TEST_F(RecordFilesTest, OpenFillsTheSlotFromStat) {
+  Open();
+  FileSlotView view = InspectFileSlot(7);
+  EXPECT_EQ(10, view.record_length);
+  EXPECT_EQ(std::string(4, '\0'), view.key_buffer);
+  EXPECT_EQ(0, view.key_number);
+  EXPECT_EQ(kLockNone, view.lock_mode);
+  EXPECT_EQ(std::string(10, '\0'), Area());
+  int16_t key_length = 0;
+  int32_t record_length = 0;
+  KeyInfo(7, 1, key_length, record_length);
+  EXPECT_EQ(2, key_length);
+  EXPECT_EQ(10, record_length);
+  KeyInfo(7, 2, key_length, record_length);
+  EXPECT_EQ(0, key_length);
+  KeyInfo(8, 0, key_length, record_length);
+  EXPECT_EQ(0, key_length);
+  EXPECT_EQ(0, record_length);
+}
+
+TEST_F(RecordFilesTest, TheTableHoldsFortyFiles) {
+  Open(7);
+  EXPECT_EQ(kFileSlots, FindFileSlot(7));  // the highest free slot is taken first
+  EXPECT_EQ(-(kFileSlots - 1), FindFileSlot(8));
+  int16_t status = 0;
+  std::array<char, 10> other{};
+  OpenRecordFile(7, Root() + "DADES\\Test", other, status);
+  EXPECT_EQ(kFileNumberInUse, status);
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 0, "BBBB", 0));
+  EXPECT_EQ("BBBB", Code());  // still bound to its own area
+
+  for (int16_t n = 100; n < 100 + kFileSlots - 1; ++n) {
+    OpenRecordFile(n, Root() + "DADES\\Test", other, status);
+    ASSERT_EQ(kRecordOk, status);
+  }
+  EXPECT_EQ(0, FindFileSlot(99));
+  OpenRecordFile(99, Root() + "DADES\\Test", other, status);
+  EXPECT_EQ(kFileTableFull, status);
+  // Number 0 names no file.
+  EXPECT_EQ(0, FindFileSlot(0));
+
+  ResetRecordFiles(status);
+  ASSERT_EQ(kRecordOk, status);
+  EXPECT_EQ(-kFileSlots, FindFileSlot(7));
+  EXPECT_EQ(kRecordFileNotOpen, GetByKeyStatus(7, 0, "BBBB", 0));
+}
+
+TEST_F(RecordFilesTest, GetByKeyPadsTheValueWithZeros) {
+  Open();
+  // A shorter value matches only a key whose remaining bytes are zero.
+  EXPECT_EQ(kRecordKeyNotFound, GetByKeyStatus(7, 0, "BB", 0));
+  EXPECT_EQ(std::string("BB\0\0", 4), InspectFileSlot(7).key_buffer);
+  struct Case {
+    int16_t key_number;
+    std::string key;
+    int16_t direction;
+    int16_t status;
+    std::string code;
+  };
+  const Case cases[] = {
+      {0, "BBBB", 0, kRecordOk, "BBBB"},
+      {0, "BB", 1, kRecordOk, "BBBB"},
+      {0, "BBBBX", 0, kRecordOk, "BBBB"},  // cut to the key length
+      {0, "B", -1, kRecordOk, "ABCD"},
+      {0, "D", 1, kRecordEndOfFile, ""},
+      {1, std::string("\x14\x00", 2), 0, kRecordOk, "BBBB"},  // 20: first duplicate
+      {1, std::string("\x15", 1), -1, kRecordOk, "BZZZ"},     // <= 21: last duplicate of 20
+      {1, std::string("\x0B", 1), 1, kRecordOk, "BBBB"},      // >= 11
+      {2, "A", 0, kUnknownKeyNumber, ""},
+      {-1, "A", 0, kUnknownKeyNumber, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    area_.fill('#');
+    EXPECT_EQ(c.status, GetByKeyStatus(7, c.key_number, c.key, c.direction));
+    if (c.status == kRecordOk) {
+      EXPECT_EQ(c.code, Code());
+      EXPECT_EQ(c.key_number, InspectFileSlot(7).key_number);
+    } else {
+      // Defaults planted before a failed read survive it.
+      EXPECT_EQ(std::string(10, '#'), Area());
+    }
+  }
+  int16_t status = -1;
+  GetByKey(7, 0, "CCCC", 0, status);
+  EXPECT_EQ(kRecordOk, status);
+  EXPECT_EQ(Rec("CCCC", 5, "r5.."), Area());
+  GetByKey(8, 0, "CCCC", 0, status);
+  EXPECT_EQ(kRecordFileNotOpen, status);
+}
+
+TEST_F(RecordFilesTest, ReadStepSkipsWithoutCopying) {
+  Open();
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 0, "AAAA", 0));
+  int16_t status = -1;
+  ReadStep(7, 0, status);
+  EXPECT_EQ(kRecordOk, status);
+  EXPECT_EQ("AAAA", Code());
+  ReadStep(7, 3, status);
+  EXPECT_EQ(kRecordOk, status);
+  EXPECT_EQ("BZZZ", Code());
+  EXPECT_EQ("BZZZ", InspectFileSlot(7).key_buffer);
+  ReadStep(7, -2, status);
+  EXPECT_EQ(kRecordOk, status);
+  EXPECT_EQ("ABCD", Code());
+  // Passing the end while skipping: 9, and the record area keeps the last record read.
+  ReadStep(7, 10, status);
+  EXPECT_EQ(kRecordEndOfFile, status);
+  EXPECT_EQ("ABCD", Code());
+  ReadStep(8, 1, status);
+  EXPECT_EQ(kRecordFileNotOpen, status);
+
+  // Key 1 order: 5, 10, 20, 20, 30.
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 1, "", 1));
+  std::string codes = Code();
+  for (ReadStep(7, 1, status); status == kRecordOk; ReadStep(7, 1, status)) codes += Code();
+  EXPECT_EQ("CCCCABCDBBBBBZZZAAAA", codes);
+}
+
+TEST_F(RecordFilesTest, RangesWalkUpAndDownAndAreForgottenAtTheEnd) {
+  Open();
+  struct Case {
+    std::string low;
+    std::string high;
+    std::string codes;
+  };
+  const Case cases[] = {
+      {"A", "B", "AAAAABCDBBBBBZZZ"},  // "A\0\0\0" to "B\xFF\xFF\xFF"
+      {"AB", "BB", "ABCDBBBB"},        // BBBB lies below "BB\xFF\xFF", BZZZ above
+      // Low above high: downwards, from the last key at or below low, until a key falls below
+      // high, which is padded with 0xFF like any high bound.
+      {"C", "ABCD", "BZZZBBBBABCD"},
+      {"BZZZ", "AB", "BZZZBBBB"},
+      {"B", "A", ""},
+      {"C", "CCCC", "CCCC"},
+      {"D", "E", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.low + ".." + c.high);
+    int16_t status = 0;
+    SetKeyRange(7, 0, c.low, c.high, status);
+    ASSERT_EQ(0, status);
+    EXPECT_EQ(-1, InspectFileSlot(7).key_number);
+    std::string codes;
+    for (status = ReadInRange(7); status == kRecordOk; status = ReadInRange(7)) codes += Code();
+    EXPECT_EQ(kRecordEndOfFile, status);
+    EXPECT_EQ(c.codes, codes);
+    FileSlotView view = InspectFileSlot(7);
+    EXPECT_EQ(0, view.key_number);
+    EXPECT_EQ("", view.range_low);
+    EXPECT_EQ("", view.range_high);
+  }
+  int16_t status = 0;
+  SetKeyRange(7, 3, "A", "B", status);
+  EXPECT_EQ(kUnknownKeyNumber, status);
+  SetKeyRange(8, 0, "A", "B", status);
+  EXPECT_EQ(kRecordFileNotOpen, status);
+  EXPECT_EQ(kRecordFileNotOpen, ReadInRange(8));
+  // The bounds are padded to the key length.
+  SetKeyRange(7, 1, std::string("\x14", 1), "", status);
+  EXPECT_EQ(std::string("\x14\x00", 2), InspectFileSlot(7).range_low);
+  EXPECT_EQ(std::string("\xFF\xFF", 2), InspectFileSlot(7).range_high);
+}
+
+TEST_F(RecordFilesTest, RecordPositionReadsTheSameRecordBack) {
+  EXPECT_EQ(0, RecordPosition(7, 0));
+  EXPECT_EQ(kRecordFileNotOpen, RecordPosition(7, 5));
+  Open();
+  EXPECT_EQ(0, RecordPosition(7, 0));  // nothing read yet
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 0, "BZZZ", 0));
+  int32_t position = RecordPosition(7, 0);
+  EXPECT_NE(0, position);
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 0, "AAAA", 0));
+  EXPECT_EQ(kRecordOk, RecordPosition(7, position));
+  EXPECT_EQ(Rec("BZZZ", 20, "r4.."), Area());
+  EXPECT_EQ("BZZZ", InspectFileSlot(7).key_buffer);
+  int16_t status = -1;
+  ReadStep(7, 1, status);
+  EXPECT_EQ("CCCC", Code());
+  area_.fill('#');
+  EXPECT_EQ(kRecordInvalidPosition, RecordPosition(7, 999));
+  EXPECT_EQ(std::string(10, '#'), Area());
+}
+
+TEST_F(RecordFilesTest, LockModeStackSavesAndRestores) {
+  Open(7);
+  Open(9);
+  int16_t status = 0;
+  struct Step {
+    int16_t file;
+    std::string modes;
+    int16_t mode7;
+    int16_t mode9;
+  };
+  const Step steps[] = {
+      {7, "a", kLockAndWait, kLockNone},   {7, "+d", kLockNone, kLockNone},
+      {9, "B+", kLockNone, kLockNoWait},   {9, "x?D", kLockNone, kLockNone},
+      {7, "-", kLockAndWait, kLockNone},   {7, "-", kLockAndWait, kLockNone},  // nothing saved
+      {9, "-", kLockAndWait, kLockNoWait}, {7, "BAD", kLockNone, kLockNoWait},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.modes);
+    SetLockMode(step.file, step.modes, status);
+    EXPECT_EQ(step.mode7, InspectFileSlot(7).lock_mode);
+    EXPECT_EQ(step.mode9, InspectFileSlot(9).lock_mode);
+  }
+  EXPECT_EQ(0, status);
+  SetLockMode(8, "A", status);
+  EXPECT_EQ(kRecordFileNotOpen, status);
+}
+
+TEST_F(RecordFilesTest, KeyTextGivesByteOrder) {
+  EXPECT_EQ("abc", KeyText("abc", 7));
+  EXPECT_EQ("", CurrentKeyText(7));
+  Open();
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 1, std::string("\x14", 1), 0));
+  EXPECT_EQ(std::string("\x01\x02", 2), KeyText(std::string("\x02\x01", 2), 7));
+  EXPECT_EQ(std::string("\x00\x05", 2), KeyText(std::string("\x05", 1), 7));
+  EXPECT_EQ(std::string("\x00\x14", 2), CurrentKeyText(7));
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 0, "BBBB", 0));
+  EXPECT_EQ("BBBB", CurrentKeyText(7));
+}
+
+TEST_F(LayerTest, KeyTextMapsAlternateSegmentsThroughTheSequence) {
+  WriteDictionary("Alt", MakeCreateData(6, {{{1, 2, kKeyBinary}}, {{3, 4, kKeyAlternate}}},
+                                        CaseBlindSequence()));
+  std::array<char, 6> area{};
+  int16_t status = -1;
+  OpenRecordFile(3, Root() + "DADES\\Alt", area, status);
+  ASSERT_EQ(kRecordOk, status);
+  // Key 1 becomes current (the file is empty).
+  EXPECT_EQ(kRecordEndOfFile, GetByKeyStatus(3, 1, "abcd", 1));
+  EXPECT_EQ("ABC1", KeyText("abc1", 3));
+  EXPECT_EQ("AB", KeyText("ab", 3));  // a short value is mapped as far as it goes
+}
+
+TEST_F(RecordFilesTest, ReadsNeverWriteBeyondTheRecordArea) {
+  // An area shorter than the record gets only what fits; the bytes after it stay untouched.
+  std::array<char, 16> buffer;
+  buffer.fill('#');
+  int16_t status = -1;
+  OpenRecordFile(7, Root() + "DADES\\Test", std::span<char>(buffer.data(), 6), status);
+  ASSERT_EQ(kRecordOk, status);
+  ASSERT_EQ(kRecordOk, GetByKeyStatus(7, 0, "CCCC", 0));
+  EXPECT_EQ(Rec("CCCC", 5).substr(0, 6) + std::string(10, '#'),
+            std::string(buffer.data(), buffer.size()));
+  ReadStep(7, -1, status);
+  ASSERT_EQ(kRecordOk, status);
+  EXPECT_EQ(std::string(10, '#'), std::string(buffer.data() + 6, 10));
+  int32_t position = RecordPosition(7, 0);
+  ASSERT_EQ(kRecordOk, RecordPosition(7, position));
+  EXPECT_EQ(std::string(10, '#'), std::string(buffer.data() + 6, 10));
+}
+
+// ---- Opening, creating and the fatal access path -----------------------------------------------
+
+TEST_F(LayerTest, MissingFilesAreCreatedFromTheirDictionary) {
+  struct Case {
+    std::string name;        // after the root
+    std::string file;        // expected, after the root
+    std::string dictionary;  // base name
+  };
+  const Case cases[] = {
+      {"DADES\\VPagos", "DADES/VPagos.dat", "VPagos"},
+      {"DADES\\X.DB", "DADES/X.DB", "X"},
+      {"DADES\\a.b.c", "DADES/a.b.c", "a"},
+  };
+  int16_t file_number = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteDictionary(c.dictionary, kTestCreateData);
+    std::array<char, 10> area{};
+    int16_t status = -1;
+    OpenRecordFile(file_number, Root() + c.name, area, status);
+    ASSERT_EQ(kRecordOk, status);
+    EXPECT_TRUE(std::filesystem::exists(Root() + c.file));
+    EXPECT_EQ(10, InspectFileSlot(file_number).record_length);
+    // The new file carries owner name A.
+    EngineClient engine;
+    EXPECT_EQ(kRecordWrongOwner, engine.Open(Root() + c.file));
+    EXPECT_EQ(kRecordOk, engine.Open(Root() + c.file, kOpenNormal, OwnerNameA()));
+    ++file_number;
+  }
+  EXPECT_TRUE(exit_codes_.empty());
+  EXPECT_TRUE(alerts_.shown.empty());
+}
+
+TEST_F(LayerTest, FilesOwnedByNameBOpen) {
+  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/Own.dat", kTestCreateData));
+  {
+    EngineClient engine;
+    ASSERT_EQ(kRecordOk, engine.Open(Root() + "DADES/Own.dat"));
+    ASSERT_EQ(kRecordOk, engine.Call(kOpSetOwner, OwnerNameB()));
+  }
+  std::array<char, 10> area{};
+  int16_t status = -1;
+  OpenRecordFile(4, Root() + "DADES\\Own", area, status);
+  EXPECT_EQ(kRecordOk, status);
+  EXPECT_NE(OwnerNameA(), OwnerNameB());
+  EXPECT_EQ(4u, OwnerNameA().size());
+  EXPECT_EQ(4u, OwnerNameB().size());
+}
+
+TEST_F(LayerTest, FilesThatCannotBeOpenedEndTheProgram) {
+  // Owned by a name the program does not know.
+  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/Foreign.dat", kTestCreateData));
+  {
+    EngineClient engine;
+    ASSERT_EQ(kRecordOk, engine.Open(Root() + "DADES/Foreign.dat"));
+    ASSERT_EQ(kRecordOk, engine.Call(kOpSetOwner, "Zz99"));
+  }
+  root_.Write("DADES/Damaged.dat", std::string(5000, 'x'));
+  root_.Write("ddf/Short.xdf", std::string("\x40\x00", 2) + kTestCreateData.substr(0, 20));
+  root_.Write("ddf/Odd.xdf", std::string("\x08\x00", 2) + "12345678");  // not Create data
+  struct Case {
+    std::string name;
+    int16_t status;
+  };
+  const Case cases[] = {
+      {"DADES\\Foreign", kRecordWrongOwner},        {"DADES\\Damaged", kRecordIoError},
+      {"DADES\\NoDictionary", kRecordFileNotFound}, {"DADES\\Short", kRecordInvalidCreateData},
+      {"DADES\\Odd", kRecordInvalidCreateData},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    alerts_.shown.clear();
+    alerts_.events.clear();
+    exit_codes_.clear();
+    std::array<char, 10> area{};
+    int16_t status = -1;
+    OpenRecordFile(5, Root() + c.name, area, status);
+    EXPECT_EQ(c.status, status);
+    ASSERT_EQ(1u, alerts_.shown.size());
+    EXPECT_EQ(
+        "NO ES POT ACCEDIR AL FITXER " + Root() + c.name + " (" + std::to_string(c.status) + ")",
+        alerts_.shown[0]);
+    EXPECT_EQ(12, alerts_.rows.back());
+    EXPECT_EQ("show bell discard key pop ", alerts_.events);
+    EXPECT_EQ(std::vector<int>{0}, exit_codes_);
+    // The files were reset on the way out.
+    EXPECT_EQ(-kFileSlots, FindFileSlot(5));
+  }
+  EXPECT_FALSE(std::filesystem::exists(Root() + "DADES/NoDictionary.dat"));
+  EXPECT_FALSE(std::filesystem::exists(Root() + "DADES/Short.dat"));
+}
+
+TEST_F(LayerTest, FatalMessageSpeaksTheSessionLanguage) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"SPA", "NO SE PUEDE ACCEDER AL FICHERO "},      {"GLG", "NOM SE PODE ACEDER AO FICHEIRO "},
+      {"OCI", "NON SE PÒT ACCEDIR ATH FICHÈR "_cp850}, {"CAT", "NO ES POT ACCEDIR AL FITXER "},
+      {"ENG", "NO ES POT ACCEDIR AL FITXER "},
+  };
+  for (const auto& [code, prefix] : cases) {
+    SCOPED_TRACE(code);
+    SetLanguageCode(code);
+    alerts_.shown.clear();
+    std::array<char, 10> area{};
+    int16_t status = -1;
+    OpenRecordFile(5, "nowhere\\Missing", area, status);
+    ASSERT_EQ(1u, alerts_.shown.size());
+    EXPECT_EQ(prefix + "nowhere\\Missing (12)", alerts_.shown[0]);
+  }
+}
+
+TEST_F(RecordFilesTest, OpenWaitsSilentlyWhileTheFileIsHeldExclusively) {
+  EngineClient holder;
+  ASSERT_EQ(kRecordOk, holder.Open(path_, kOpenExclusive));
+  clock_.on_sleep = [&](int sleeps) {
+    if (sleeps == 2) holder.Close();
+  };
+  Open();
+  EXPECT_EQ((std::vector<int32_t>{3000, 3000}), clock_.sleeps);
+  EXPECT_TRUE(alerts_.shown.empty());
+}
+
+// ---- Record locks within one process (two opens exclude each other) ----------------------------
+
+TEST_F(RecordFilesTest, LockedRecordsAreWaitedForOnlyInLockModeA) {
+  Open();
+  EngineClient holder;
+  ASSERT_EQ(kRecordOk, holder.Open(path_));
+  ASSERT_EQ(kRecordOk, holder.Read(kOpGetEqual + kLockBias, "BBBB"));
+
+  int16_t status = 0;
+  // No locks: the locked record reads as usual.
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(7, 0, "BBBB", 0));
+  // Lock without waiting: the status comes back, nothing shown.
+  SetLockMode(7, "B", status);
+  area_.fill('#');
+  EXPECT_EQ(kRecordRecordLocked, GetByKeyStatus(7, 0, "BBBB", 0));
+  EXPECT_EQ(std::string(10, '#'), Area());
+  EXPECT_TRUE(clock_.sleeps.empty());
+  EXPECT_TRUE(alerts_.shown.empty());
+
+  // Lock and wait: random waits, the message after the first, once; the holder lets go during
+  // the third wait.
+  SetLockMode(7, "A", status);
+  clock_.random = 0.5;
+  clock_.on_sleep = [&](int sleeps) {
+    if (sleeps == 3) holder.Call(kOpUnlock);
+  };
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(7, 0, "BBBB", 0));
+  EXPECT_EQ("BBBB", Code());
+  EXPECT_EQ((std::vector<int32_t>{5001, 5001, 5001}), clock_.sleeps);
+  ASSERT_EQ(1u, alerts_.shown.size());
+  EXPECT_EQ("FITXER BLOQUEJAT. ESPEREU UN MOMENT.", alerts_.shown[0]);
+  EXPECT_EQ(24, alerts_.rows[0]);
+  EXPECT_EQ("show pop ", alerts_.events);
+  // The record is now ours.
+  EXPECT_EQ(kRecordRecordLocked, holder.Read(kOpGetEqual + kLockBias, "BBBB"));
+}
+
+TEST_F(LayerTest, LockedFileMessageSpeaksTheSessionLanguage) {
+  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/L.dat", kTestCreateData));
+  EngineClient holder;
+  ASSERT_EQ(kRecordOk, holder.Open(Root() + "DADES/L.dat"));
+  for (std::string code : {"K000", "K001", "K002", "K003"}) {
+    ASSERT_EQ(kRecordOk, holder.Insert(Rec(code, 1)));
+  }
+  std::array<char, 10> area{};
+  int16_t status = 0;
+  OpenRecordFile(1, Root() + "DADES\\L", area, status);
+  ASSERT_EQ(kRecordOk, status);
+  SetLockMode(1, "A", status);
+  const std::pair<const char*, std::string> cases[] = {
+      {"SPA", "FICHERO BLOQUEADO. ESPERE UN MOMENTO."},
+      {"GLG", "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO."},
+      {"OCI", "FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."_cp850},
+      {"XYZ", "FITXER BLOQUEJAT. ESPEREU UN MOMENT."},
+  };
+  int record = 0;
+  for (const auto& [code, message] : cases) {
+    SCOPED_TRACE(code);
+    // A record the program does not hold yet (its lock sits on the one read before).
+    const std::string key = "K00" + std::to_string(record++);
+    ASSERT_EQ(kRecordOk, holder.Read(kOpGetEqual + kLockBias, key));
+    SetLanguageCode(code);
+    alerts_.shown.clear();
+    clock_.sleeps.clear();
+    clock_.random = 0.0;
+    clock_.on_sleep = [&](int sleeps) {
+      if (sleeps == 2) holder.Call(kOpUnlock);
+    };
+    EXPECT_EQ(kRecordOk, GetByKeyStatus(1, 0, key, 0));
+    EXPECT_EQ((std::vector<int32_t>{1, 1}), clock_.sleeps);
+    EXPECT_EQ(std::vector<std::string>{message}, alerts_.shown);
+  }
+}
+
+}  // namespace
+}  // namespace quarnell::testing
