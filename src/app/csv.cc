@@ -99,8 +99,12 @@ void AppendCsvRow(std::string* out, const std::vector<std::string>& fields) {
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) out->push_back(',');
     const std::string& field = fields[i];
+    // A row of one empty field would be an empty line, which readers skip; a byte order mark
+    // at the start of a file would be taken for the file's own: quote them.
     const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||
-                       field.starts_with(' ') || field.ends_with(' ');
+                       field.starts_with(' ') || field.ends_with(' ') ||
+                       (fields.size() == 1 && field.empty()) ||
+                       (i == 0 && field.starts_with(kByteOrderMark));
     if (!quote) {
       out->append(field);
       continue;

@@ -50,7 +50,8 @@ class CsvReader {
 };
 
 // Appends one row to *out: the fields separated by commas, a field quoted when it holds a comma,
-// a quote, a line break or a leading or trailing blank, and a final LF.
+// a quote, a line break or a leading or trailing blank (or when it is the row's only field and
+// empty), and a final LF.
 void AppendCsvRow(std::string* out, const std::vector<std::string>& fields);
 
 }  // namespace quarnell

@@ -101,6 +101,15 @@ TEST(CsvWriterTest, QuotesOnlyWhatNeedsItAndReadsBack) {
             "plain,,\"with,comma\",\"say \"\"hi\"\"\",\"two\nlines\",\" lead\",\"trail \",a b,"
             "\"crlf\r\n\"\n");
   EXPECT_EQ(ReadAll(out), Rows{fields});
+
+  out.clear();
+  AppendCsvRow(&out, {""});
+  EXPECT_EQ(out, "\"\"\n") << "an empty line would be skipped";
+  EXPECT_EQ(ReadAll(out), Rows{{""}});
+
+  out.clear();
+  AppendCsvRow(&out, {"\xEF\xBB\xBFx", "y"});
+  EXPECT_EQ(ReadAll(out), Rows{{"\xEF\xBB\xBFx", "y"}}) << "not taken for the file's mark";
 }
 
 }  // namespace
