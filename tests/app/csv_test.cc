@@ -109,7 +109,8 @@ TEST(CsvWriterTest, QuotesOnlyWhatNeedsItAndReadsBack) {
 
   out.clear();
   AppendCsvRow(&out, {"\xEF\xBB\xBFx", "y"});
-  EXPECT_EQ(ReadAll(out), Rows{{"\xEF\xBB\xBFx", "y"}}) << "not taken for the file's mark";
+  const Rows marked = {{"\xEF\xBB\xBFx", "y"}};
+  EXPECT_EQ(ReadAll(out), marked) << "not taken for the file's mark";
 }
 
 }  // namespace
