@@ -183,6 +183,12 @@ int16_t Dispatch(int16_t operation, uint8_t* position_block, CallBuffers& io) {
       return file->GetDirect(lock, io);
     case kOpUnlock:
       return file->Unlock();
+    case kOpBeginTransaction:
+      return file->BeginTransaction();
+    case kOpEndTransaction:
+      return file->EndTransaction();
+    case kOpAbortTransaction:
+      return file->AbortTransaction();
     case kOpSetOwner: {
       std::string owner = TextArgument(io.data, io.capacity());
       if (owner.size() > kOwnerNameMax) return kRecordInvalidOperation;

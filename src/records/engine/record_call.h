@@ -63,6 +63,15 @@ inline constexpr int16_t kOpCreate = 14;
 // The Create data of the open file with the record count filled in, into the data buffer
 // (*data_length = capacity on entry, size written on return).
 inline constexpr int16_t kOpStat = 15;
+// A transaction on the file of this position block (not on other files): Begin waits for the
+// file's write lock like any write (kRecordFileLocked when it cannot have it) and keeps it; the
+// writes made through this position block until End become visible to others and durable
+// together at End, and Abort undoes them all. A write that fails inside a transaction changes
+// nothing and leaves the transaction going. Close and Reset abort a transaction still open.
+// Begin inside a transaction, or End and Abort outside one, give kRecordInvalidOperation.
+inline constexpr int16_t kOpBeginTransaction = 19;
+inline constexpr int16_t kOpEndTransaction = 20;
+inline constexpr int16_t kOpAbortTransaction = 21;
 // The 4-byte position (little-endian) of the current record into the data buffer.
 inline constexpr int16_t kOpGetPosition = 22;
 // Reads the record whose position is in the first 4 bytes of the data buffer; it becomes the

@@ -43,6 +43,9 @@ class RecordFile {
   virtual int16_t Stat(CallBuffers& io) = 0;
   virtual int16_t Unlock() = 0;
   virtual int16_t SetOwner(std::string_view owner) = 0;
+  virtual int16_t BeginTransaction() = 0;
+  virtual int16_t EndTransaction() = 0;
+  virtual int16_t AbortTransaction() = 0;
 };
 
 }  // namespace quarnell::engine
