@@ -243,7 +243,7 @@ TEST(TransferTest, AFileHeldByAnotherProgramIsReportedAndLeftAlone) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     RecordStore store;
-    const char status = store.Open(RecordFilePath(root.dir(), sections), kOpenNormal) == 0;
+    const char status = store.Open(RecordFilePath(root.dir(), sections), kOpenExclusive) == 0;
     (void)!write(ready[1], &status, 1);
     char unused;
     (void)!read(done[0], &unused, 1);

@@ -70,9 +70,7 @@ int16_t RecordStore::Open(const std::string& host_path, int8_t mode) {
 int16_t RecordStore::Close() {
   if (!open_) return kRecordOk;
   open_ = false;
-  uint32_t length = 0;
-  char unused = 0;
-  return RecordCall(kOpClose, position_block_, &unused, &length, &unused, 0, 0);
+  return Plain(kOpClose);
 }
 
 int16_t RecordStore::RecordLength(uint32_t* record_length) {
@@ -106,30 +104,17 @@ int16_t RecordStore::Insert(std::string_view record) {
                     kToolKeyBufferSize, 0);
 }
 
-int16_t RecordStore::CurrentPosition(uint32_t* position) {
-  char data[4] = {};
-  uint32_t length = sizeof data;
+int16_t RecordStore::Plain(int16_t operation) {
+  uint32_t length = 0;
   char unused = 0;
-  const int16_t status = RecordCall(kOpGetPosition, position_block_, data, &length, &unused, 0, 0);
-  if (status == kRecordOk) {
-    *position = 0;
-    for (int i = 3; i >= 0; --i) *position = *position << 8 | static_cast<unsigned char>(data[i]);
-  }
-  return status;
+  return RecordCall(operation, position_block_, &unused, &length, &unused, 0, 0);
 }
 
-int16_t RecordStore::DeleteAt(uint32_t position) {
-  std::vector<char> data(kToolBufferSize);
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(position >> (8 * i) & 0xFF);
-  uint32_t length = kToolBufferSize;
-  std::string key(kToolKeyBufferSize, '\0');
-  int16_t status = RecordCall(kOpGetDirect, position_block_, data.data(), &length, key.data(),
-                              kToolKeyBufferSize, 0);
-  if (status != kRecordOk) return status;
-  uint32_t none = 0;
-  return RecordCall(kOpDelete, position_block_, data.data(), &none, key.data(), kToolKeyBufferSize,
-                    0);
-}
+int16_t RecordStore::BeginTransaction() { return Plain(kOpBeginTransaction); }
+
+int16_t RecordStore::EndTransaction() { return Plain(kOpEndTransaction); }
+
+int16_t RecordStore::AbortTransaction() { return Plain(kOpAbortTransaction); }
 
 int16_t RecordStore::Read(int16_t operation, std::string_view key_value, std::string* record) {
   std::vector<char> data(kToolBufferSize);

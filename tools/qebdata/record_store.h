@@ -36,10 +36,11 @@ class RecordStore {
 
   // Adds a record (its size must be the record length); it becomes the current record.
   int16_t Insert(std::string_view record);
-  // The position of the current record.
-  int16_t CurrentPosition(uint32_t* position);
-  // Makes the record at `position` current and removes it.
-  int16_t DeleteAt(uint32_t position);
+  // A transaction on this file: the inserts until End become visible together; Abort undoes
+  // them.
+  int16_t BeginTransaction();
+  int16_t EndTransaction();
+  int16_t AbortTransaction();
 
   // Reads on key 0. *record receives the record on status 0 and is unchanged otherwise.
   int16_t GetFirst(std::string* record);
@@ -49,6 +50,8 @@ class RecordStore {
 
  private:
   int16_t Read(int16_t operation, std::string_view key, std::string* record);
+  // An operation that passes no buffers.
+  int16_t Plain(int16_t operation);
 
   uint8_t position_block_[kPositionBlockSize] = {};
   bool open_ = false;

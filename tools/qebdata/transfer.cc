@@ -59,15 +59,6 @@ int OpenForTool(RecordStore* store, const std::string& root, const FileLayout& f
   return status == kRecordFileNotFound ? kExitBadInput : kExitFailure;
 }
 
-// Removes the records at `positions` again after a failed import.
-bool Undo(RecordStore* store, const std::vector<uint32_t>& positions) {
-  bool undone = true;
-  for (auto it = positions.rbegin(); it != positions.rend(); ++it) {
-    if (store->DeleteAt(*it) != kRecordOk) undone = false;
-  }
-  return undone;
-}
-
 }  // namespace
 
 int ImportCsv(const std::string& root, const FileLayout& file, std::string_view csv_name,
@@ -99,9 +90,10 @@ int ImportCsv(const std::string& root, const FileLayout& file, std::string_view 
     }
   }
 
-  // Held exclusively, nobody reads a half-imported file or adds a key between check and insert.
+  // One transaction: other programs go on reading the file and see all the rows or none, and
+  // nobody else writes between the duplicate check and the last insert.
   RecordStore store;
-  if (int exit = OpenForTool(&store, root, file, kOpenExclusive, err); exit != kExitOk) {
+  if (int exit = OpenForTool(&store, root, file, kOpenNormal, err); exit != kExitOk) {
     return exit;
   }
   uint32_t record_length = 0;
@@ -112,49 +104,31 @@ int ImportCsv(const std::string& root, const FileLayout& file, std::string_view 
         << ")\n";
     return kExitFailure;
   }
-  if (!file.key_duplicates) {
-    std::string existing;
-    for (const PendingRecord& pending : records) {
-      status = store.GetEqual(pending.bytes.substr(0, key_length), &existing);
-      if (status == kRecordOk) {
-        err << "qebdata: " << Where(csv_name, pending.line, reader.key_column(), key_name)
-            << ": duplicate key: " << DescribeKey(file, pending.bytes) << " is already in "
-            << file.base_name << "\n";
-        return kExitBadInput;
-      }
-      if (status != kRecordKeyNotFound) {
-        err << "qebdata: cannot read " << RecordFilePath(root, file) << ": " << StatusText(status)
-            << "\n";
-        return kExitFailure;
-      }
-    }
+  status = store.BeginTransaction();
+  if (status != kRecordOk) {
+    err << "qebdata: cannot write " << RecordFilePath(root, file) << ": " << StatusText(status)
+        << "\n";
+    return kExitFailure;
   }
-
-  std::vector<uint32_t> positions;
-  positions.reserve(records.size());
   for (const PendingRecord& pending : records) {
     status = store.Insert(pending.bytes);
-    uint32_t position = 0;
-    const bool inserted = status == kRecordOk;
-    if (inserted) {
-      status = store.CurrentPosition(&position);
-      if (status == kRecordOk) {
-        positions.push_back(position);
-        continue;
-      }
+    if (status == kRecordOk) continue;
+    store.AbortTransaction();
+    if (status == kRecordDuplicateKey) {
+      err << "qebdata: " << Where(csv_name, pending.line, reader.key_column(), key_name)
+          << ": duplicate key: " << DescribeKey(file, pending.bytes) << " is already in "
+          << file.base_name << "\n";
+      return kExitBadInput;
     }
-    // A record that went in but whose position is unknown cannot be taken out again.
-    const bool undone = Undo(&store, positions) && !inserted;
     err << "qebdata: " << Where(csv_name, pending.line, 1, "")
-        << ": the record could not be added to " << file.base_name << ": " << StatusText(status)
-        << "\n";
-    if (undone) {
-      err << "qebdata: nothing was imported\n";
-    } else {
-      err << "qebdata: the records added before line " << pending.line
-          << " could not all be removed again; check " << file.base_name
-          << " with qebdata export\n";
-    }
+        << ": the record could not be added to " << file.base_name << " (" << StatusText(status)
+        << "); nothing was imported\n";
+    return kExitFailure;
+  }
+  status = store.EndTransaction();
+  if (status != kRecordOk) {
+    err << "qebdata: cannot write " << RecordFilePath(root, file) << ": " << StatusText(status)
+        << "; nothing was imported\n";
     return kExitFailure;
   }
   status = store.Close();
