@@ -13,6 +13,7 @@
 #include "app/record_layouts.h"
 #include "config/ini.h"
 #include "qebdata/data_tool_support.h"
+#include "records/record_files.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 #include "text/cp850.h"
@@ -149,6 +150,39 @@ TEST(DemoTest, ImportsEveryDemoFileAndRefusesAFilledInstallation) {
   EXPECT_EQ(run.exit, kExitBadInput);
   EXPECT_NE(run.err.find("already holds records"), std::string::npos) << run.err;
   EXPECT_EQ(Export(root.dir(), "VPropiet"), owners);
+}
+
+// The statement reads the demo through the record-file layer and the layout table.
+TEST(DemoTest, ReadsThroughTheProgramsRecordFileLayer) {
+  FakeClock clock;
+  TempDir root;
+  ASSERT_EQ(RunTool({"demo", root.dir()}).exit, 0);
+  std::string owner(828, '\0');
+  std::string collection(68, '\0');
+  int16_t status = -1;
+  OpenRecordFile(6, root.dir() + "DADES\\VPropiet", owner, status);
+  ASSERT_EQ(status, 0);
+  OpenRecordFile(17, root.dir() + "DADES\\VCobros", collection, status);
+  ASSERT_EQ(status, 0);
+
+  EXPECT_EQ(GetByKeyStatus(6, 0, OwnerKey(5), 0), 0);
+  EXPECT_EQ(ReadText(owner, RentalField("VPropiet", "tax_id")), "ESB61234567      ");
+  EXPECT_EQ(GetByKeyStatus(6, 1, "CAUBET*JOAN", 1), 0) << "the owner pick list's key";
+  EXPECT_EQ(CodeValue(ReadCode(owner, RentalField("VPropiet", "owner"))), 9);
+
+  // The collections of unit 1.1.3 in 2025, one of them paid late with the next month's.
+  SetKeyRange(17, 0, UnitKey(1, 1, 3), UnitKey(1, 1, 3), status);
+  int months = 0;
+  int64_t total = 0;
+  while (ReadInRange(17) == 0) {
+    if (DateNumber(ReadDate(collection, RentalField("VCobros", "date"))) / 10000 != 2025) continue;
+    ++months;
+    total += ReadAmount(collection, RentalField("VCobros", "amount"));
+  }
+  EXPECT_EQ(months, 12);
+  EXPECT_EQ(total, 12 * 80418);
+  ResetRecordFiles(status);
+  EXPECT_EQ(status, 0);
 }
 
 // Export, import into an empty installation, export again: the same records, byte for byte.
