@@ -375,7 +375,7 @@ class Generator {
     WriteText(record, kUnitDescription,
               premises ? random_.Pick(kPremises) : random_.Pick(kDwellings));
     WriteText(record, kUnitReference,
-              "R" + Digits(owner, 4) + Digits(property, 4) + Digits(unit, 4));
+              std::string(1, 'R') + Digits(owner, 4) + Digits(property, 4) + Digits(unit, 4));
     if (!writer_.Add(units, record)) return false;
 
     const FileLayout& contracts = File("VDepCont");
