@@ -272,9 +272,15 @@ void SetOrdinaryFileCloser(std::function<void()> closer) {
 
 int16_t FindFileSlot(int16_t file_number) {
   if (file_number == 0) return 0;
+  // Reads in a loop ask for the same file again and again; a number is in one slot at most.
+  static int16_t last_found = 1;
+  if (slots[last_found].file_number == file_number) return last_found;
   int16_t free_slot = 0;
   for (int16_t s = 1; s <= kFileSlots; ++s) {
-    if (slots[s].file_number == file_number) return s;
+    if (slots[s].file_number == file_number) {
+      last_found = s;
+      return s;
+    }
     if (slots[s].file_number == 0) free_slot = s;
   }
   return static_cast<int16_t>(-free_slot);
@@ -308,10 +314,12 @@ int16_t PerformWithWait(int16_t slot_number, int16_t operation) {
   const size_t record_length = std::min<size_t>(std::max(0, slot.record_length), kDataBufferSize);
   for (;;) {
     if (tries == 1) Alerts().ShowMessageBox(LockedFileMessage(), kLockedMessageRow);
+    // The record area's bytes, blank beyond the area; nothing reads past the record length.
     std::array<char, kDataBufferSize> data;
-    data.fill(' ');
-    std::memcpy(data.data(), slot.record_area.data(),
-                std::min(record_length, slot.record_area.size()));
+    const size_t from_area = std::min(record_length, slot.record_area.size());
+    std::memcpy(data.data(), slot.record_area.data(), from_area);
+    std::fill(data.begin() + static_cast<ptrdiff_t>(from_area),
+              data.begin() + static_cast<ptrdiff_t>(record_length), ' ');
     uint32_t length = static_cast<uint32_t>(record_length);
 
     std::array<char, kWaitKeyBufferSize> key;

@@ -6,6 +6,7 @@
 // after fork cannot use its parent's files, whose connections must not be touched there.
 #include "records/engine/record_call.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -25,6 +26,22 @@ using engine::RecordFile;
 
 constexpr uint32_t kBlockMark = 0x51524D31;
 
+// The process id, asked of the system once and again in a child after fork: getpid is a system
+// call, and every RecordCall checks it.
+pid_t current_pid = 0;
+
+void NoteChildPid() { current_pid = getpid(); }
+
+pid_t CurrentPid() {
+  static const bool registered = [] {
+    current_pid = getpid();
+    pthread_atfork(nullptr, nullptr, NoteChildPid);
+    return true;
+  }();
+  (void)registered;
+  return current_pid;
+}
+
 struct BlockHandle {
   uint32_t mark;
   uint32_t index;
@@ -43,7 +60,7 @@ class OpenFiles {
   ~OpenFiles() {
     // Connections inherited over fork belong to the parent; closing them here could undo its
     // journal. They are let go without a close.
-    if (pid_ != getpid()) {
+    if (pid_ != CurrentPid()) {
       for (Entry& entry : entries_) (void)entry.file.release();
     }
   }
@@ -54,7 +71,7 @@ class OpenFiles {
     if (block == nullptr) return nullptr;
     BlockHandle handle;
     std::memcpy(&handle, block, sizeof handle);
-    if (handle.mark != kBlockMark || handle.pid != getpid() || pid_ != getpid() ||
+    if (handle.mark != kBlockMark || handle.pid != CurrentPid() || pid_ != CurrentPid() ||
         handle.index >= entries_.size()) {
       return nullptr;
     }
@@ -71,7 +88,7 @@ class OpenFiles {
     entry.file = std::move(file);
     entry.generation = ++generation_;
     BlockHandle handle{kBlockMark, static_cast<uint32_t>(index), entry.generation,
-                       static_cast<int32_t>(getpid())};
+                       static_cast<int32_t>(CurrentPid())};
     std::memset(block, 0, kPositionBlockSize);
     std::memcpy(block, &handle, sizeof handle);
   }
@@ -91,16 +108,16 @@ class OpenFiles {
  private:
   // A child after fork starts with no files of its own.
   void AdoptAfterFork() {
-    if (pid_ == getpid()) return;
+    if (pid_ == CurrentPid()) return;
     for (Entry& entry : entries_) (void)entry.file.release();
     entries_.clear();
-    pid_ = getpid();
+    pid_ = CurrentPid();
   }
 
   std::mutex mutex_;
   std::vector<Entry> entries_;
   uint64_t generation_ = 0;
-  pid_t pid_ = getpid();
+  pid_t pid_ = CurrentPid();
 };
 
 OpenFiles& Files() {

@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -41,7 +40,7 @@ constexpr int kFormatVersion = 1;
 constexpr int kBusyTimeoutMs = 1000;
 // How long Create waits for other opens of the file to go away before giving kRecordFileLocked.
 constexpr int kCreateLockWaitMs = 2000;
-constexpr auto kSnapshotLifetime = std::chrono::milliseconds(200);
+constexpr int64_t kSnapshotLifetimeNanoseconds = 200 * 1000 * 1000;
 constexpr int64_t kMaxPosition = 0xFFFFFFFF;
 // A locked read that keeps finding its record changed before the lock was taken gives up.
 constexpr int kLockedReadAttempts = 3;
@@ -66,6 +65,14 @@ int16_t StatusOf(int rc) {
 bool PathMissing(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+// A clock good to a few milliseconds, which is all the snapshot lifetime needs, and cheaper to
+// read on every step than the precise one.
+int64_t CoarseNanoseconds() {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
 }
 
 void SleepBriefly() {
@@ -169,11 +176,16 @@ class SqliteRecordFile : public RecordFile {
   int16_t Find(sqlite3_stmt* stmt, bool equal);
   int16_t Deliver(size_t key, CallBuffers& io);
   bool TakeRecordLock(int64_t position);
+  // Lets go of the read lock, unless a write of the open transaction needs it kept.
+  void DropRecordLock();
   int16_t RefreshLocked(size_t key);
   int16_t Begin();
   int16_t Commit();
   void Rollback();
   int16_t AddToCount(int delta);
+  // Lets go of the lock a write took on `position`, or keeps it to the end of the transaction.
+  void ReleaseWriteLock(int64_t position, bool written);
+  void ReleaseTransactionLocks();
   int16_t CheckUnique(size_t key, const std::string& comparable, int64_t position);
   int16_t LoadRow(int64_t position, bool* found);
 
@@ -202,6 +214,9 @@ class SqliteRecordFile : public RecordFile {
   sqlite3_stmt* release_ = nullptr;
   sqlite3_stmt* rollback_to_ = nullptr;
   bool transaction_ = false;  // between BeginTransaction and its End or Abort
+  // Records written inside the transaction stay locked until it ends, so that nobody takes a
+  // record lock on data about to change.
+  std::vector<int64_t> transaction_locks_;
 
   // The current position: the last record found, through key cursor_key_.
   bool has_position_ = false;
@@ -214,7 +229,7 @@ class SqliteRecordFile : public RecordFile {
   sqlite3_stmt* live_ = nullptr;
   size_t live_key_ = 0;
   bool live_forward_ = true;
-  std::chrono::steady_clock::time_point live_since_;
+  int64_t live_since_ = 0;  // CoarseNanoseconds() when its snapshot began
 
   int64_t locked_position_ = 0;  // 0 = no record lock held
 
@@ -384,9 +399,17 @@ int16_t SqliteRecordFile::Deliver(size_t key, CallBuffers& io) {
 bool SqliteRecordFile::TakeRecordLock(int64_t position) {
   if (locked_position_ == position) return true;
   if (!side_lock_.LockRecord(position)) return false;
-  if (locked_position_ != 0) side_lock_.UnlockRecord(locked_position_);
+  DropRecordLock();
   locked_position_ = position;
   return true;
+}
+
+void SqliteRecordFile::DropRecordLock() {
+  if (locked_position_ != 0 && std::find(transaction_locks_.begin(), transaction_locks_.end(),
+                                         locked_position_) == transaction_locks_.end()) {
+    side_lock_.UnlockRecord(locked_position_);
+  }
+  locked_position_ = 0;
 }
 
 int16_t SqliteRecordFile::LoadRow(int64_t position, bool* found) {
@@ -490,7 +513,7 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
         bound_key = &cursor_value_;
         bound_position = cursor_position_;
         if (!lock && live_ != nullptr && live_key_ == key && live_forward_ == forward &&
-            std::chrono::steady_clock::now() - live_since_ < kSnapshotLifetime) {
+            CoarseNanoseconds() - live_since_ < kSnapshotLifetimeNanoseconds) {
           stmt = live_;
         }
         break;
@@ -503,7 +526,7 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
       sqlite3_reset(stmt);
       BindCopy(stmt, 1, *bound_key);
       sqlite3_bind_int64(stmt, 2, bound_position);
-      live_since_ = std::chrono::steady_clock::now();
+      live_since_ = CoarseNanoseconds();
     }
     live_ = nullptr;
     int16_t status = Find(stmt, equal);
@@ -549,10 +572,7 @@ int16_t SqliteRecordFile::GetDirect(bool lock, CallBuffers& io) {
   int16_t status = LoadRow(position, &found);
   if (status == kRecordOk && !found) status = kRecordInvalidPosition;
   if (status != kRecordOk) {
-    if (lock && previously_locked != position) {
-      side_lock_.UnlockRecord(position);
-      locked_position_ = 0;
-    }
+    if (lock && previously_locked != position) DropRecordLock();
     return status;
   }
   found_key_ = ColumnBytes(by_position_, static_cast<int>(2 + key));
@@ -696,7 +716,7 @@ int16_t SqliteRecordFile::Update(CallBuffers& io) {
   }
   if (status == kRecordOk) status = Commit();
   if (status != kRecordOk) Rollback();
-  if (!had_lock) side_lock_.UnlockRecord(position);
+  if (!had_lock) ReleaseWriteLock(position, status == kRecordOk);
   if (status != kRecordOk) return status;
   layout_.KeyValue(key, io.data, io.key);
   cursor_key_ = key;
@@ -724,8 +744,8 @@ int16_t SqliteRecordFile::Delete() {
   if (status == kRecordOk) status = AddToCount(-1);
   if (status == kRecordOk) status = Commit();
   if (status != kRecordOk) Rollback();
-  side_lock_.UnlockRecord(position);
   if (had_lock) locked_position_ = 0;
+  ReleaseWriteLock(position, status == kRecordOk);
   if (status != kRecordOk) return status;
   // Next and previous still go on from where the record stood.
   has_current_ = false;
@@ -754,11 +774,23 @@ int16_t SqliteRecordFile::Stat(CallBuffers& io) {
 }
 
 int16_t SqliteRecordFile::Unlock() {
-  if (locked_position_ != 0) {
-    side_lock_.UnlockRecord(locked_position_);
-    locked_position_ = 0;
-  }
+  DropRecordLock();
   return kRecordOk;
+}
+
+void SqliteRecordFile::ReleaseWriteLock(int64_t position, bool written) {
+  if (transaction_ && written) {
+    transaction_locks_.push_back(position);
+  } else {
+    side_lock_.UnlockRecord(position);
+  }
+}
+
+void SqliteRecordFile::ReleaseTransactionLocks() {
+  for (int64_t position : transaction_locks_) {
+    if (position != locked_position_) side_lock_.UnlockRecord(position);
+  }
+  transaction_locks_.clear();
 }
 
 int16_t SqliteRecordFile::BeginTransaction() {
@@ -773,7 +805,9 @@ int16_t SqliteRecordFile::EndTransaction() {
   if (!transaction_) return kRecordInvalidOperation;
   transaction_ = false;
   DropLive();
-  return Commit();  // a failed commit rolls everything back
+  int16_t status = Commit();  // a failed commit rolls everything back
+  ReleaseTransactionLocks();
+  return status;
 }
 
 int16_t SqliteRecordFile::AbortTransaction() {
@@ -781,6 +815,7 @@ int16_t SqliteRecordFile::AbortTransaction() {
   transaction_ = false;
   DropLive();
   Rollback();
+  ReleaseTransactionLocks();
   // The current record may have been one of those undone.
   has_position_ = false;
   has_current_ = false;

@@ -280,6 +280,40 @@ TEST_F(RecordCallTest, UpdateAndDeleteWorkOnTheCurrentRecord) {
   EXPECT_EQ((std::vector<std::string>{"AAAA", "CCCC"}), Walk(kOpGetFirst, kOpGetNext));
 }
 
+TEST_F(RecordCallTest, TransactionsCommitOrUndoTheirWritesTogether) {
+  EngineClient other;
+  ASSERT_EQ(kRecordOk, other.Open(path_));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpEndTransaction));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpAbortTransaction));
+
+  ASSERT_EQ(kRecordOk, file_.Call(kOpBeginTransaction));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpBeginTransaction));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("BBBB", 1)));
+  EXPECT_EQ(kRecordEndOfFile, other.Read(kOpGetFirst));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpAbortTransaction));
+  EXPECT_EQ(kRecordEndOfFile, file_.Read(kOpGetFirst));
+
+  ASSERT_EQ(kRecordOk, file_.Call(kOpBeginTransaction));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  // A failed write undoes only itself.
+  EXPECT_EQ(kRecordDuplicateKey, file_.Insert(Record("AAAA", 2)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("CCCC", 3)));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpEndTransaction));
+  ASSERT_EQ(kRecordOk, other.Read(kOpStat));
+  EXPECT_EQ(2, other.record()[kHeaderRecordCount]);
+
+  // A record written inside a transaction stays locked until its end, so that nobody holds a
+  // lock on what is about to change.
+  ASSERT_EQ(kRecordOk, file_.Call(kOpBeginTransaction));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "AAAA"));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpUpdate, Record("AAAA", 5)));
+  EXPECT_EQ(kRecordRecordLocked, other.Read(kOpGetFirst + kLockBias));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpEndTransaction));
+  ASSERT_EQ(kRecordOk, other.Read(kOpGetFirst + kLockBias));
+  EXPECT_EQ(Record("AAAA", 5), other.record().substr(0, 12));
+}
+
 TEST_F(RecordCallTest, OwnerNameGuardsTheOpen) {
   ASSERT_EQ(kRecordOk, file_.Call(kOpSetOwner, std::string("KEY1\0", 5)));
   EXPECT_EQ(kRecordOk, file_.Call(kOpSetOwner, "KEY1"));
