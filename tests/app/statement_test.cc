@@ -1,0 +1,290 @@
+// The computation and the report layout on figures given directly, without record files; the
+// rates, the young-tenant share and the owner classification as tables.
+#include "app/statement.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/statement_support.h"
+#include "config/session.h"
+#include "print/print_output.h"
+#include "support/fake_clock.h"
+#include "text/dates.h"
+
+namespace quarnell {
+namespace {
+
+using testing::PlacedText;
+using testing::ReadSpool;
+using testing::ScopedEnvironment;
+using testing::Spool;
+using testing::TempDir;
+
+Date D(int32_t yyyymmdd) { return MakeDate(yyyymmdd); }
+
+TEST(PersonalTaxpayerTest, SpanishPersonsOnly) {
+  struct Case {
+    const char* tax_id;
+    bool personal;
+  };
+  const Case cases[] = {
+      {"ES12345678Z", true},  {"ESX1234567L", true},  {"ESK1234567L", true},
+      {"ESV1234567L", true},  {"ESE12345678", true},  {"ESB65432109", false},
+      {"ESA08000000", false}, {"ESW1234567A", false}, {"FR12345678Z", false},
+      {"12345678Z", false},   {"ES", false},          {"", false},
+      {"es12345678Z", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PersonalTaxpayer(c.tax_id), c.personal) << c.tax_id;
+}
+
+TEST(RatesForTest, PeriodsOfTheTaxRules) {
+  const double k70 = static_cast<double>(0.7f);
+  const double k60 = static_cast<double>(0.6f);
+  struct Case {
+    int32_t statement;
+    int32_t contract;
+    double general;
+    double young;
+    int32_t limit;
+  };
+  const Case cases[] = {
+      {20241231, 20230226, 0.5, k70, 35},  // a contract after 25 February 2023
+      {20241231, 20230225, k60, 0, 0},
+      {20231231, 20230226, k60, k70, 35},  // 0.6 whatever the contract until 2023
+      {20231231, 20120615, k60, 1, 31},
+      {20231231, 20160615, k60, 0, 0},
+      {20231231, 20080615, k60, 1, 36},
+      {20231231, 20060615, k60, 0, 0},
+      {20081231, 20080615, 0.5, 1, 36},
+      {20101231, 20080615, 0.5, 1, 36},
+      {20110101, 20080615, k60, 1, 36},
+      {20061231, 20050615, 0, 0, 0},
+      {20231231, 0, k60, 0, 0},  // no contract
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.statement) + " " + std::to_string(c.contract));
+    const UnitRates rates = RatesFor(D(c.statement), c.contract ? D(c.contract) : EmptyDate());
+    EXPECT_EQ(rates.general_rate, c.general);
+    EXPECT_EQ(rates.young_rate, c.young);
+    EXPECT_EQ(rates.young_age_limit, c.limit);
+  }
+  EXPECT_EQ(k70, 0.699999988079071);
+  EXPECT_EQ(k60, 0.6000000238418579);
+}
+
+TEST(YoungTenantWeightTest, PartOfTheYearCounted) {
+  const long double year_days = 364;  // 1 January to 31 December 2025
+  struct Case {
+    int32_t birth;
+    int32_t limit;
+    long double weight;
+  };
+  const Case cases[] = {
+      {20070701, 35, (364 - 181) / year_days},  // turns 18 on 1 July
+      {19900701, 35, 181 / year_days},          // reaches 35 on 1 July
+      {20000101, 35, 1},
+      {19890101, 35, 0},  // 36: older than the limit
+      {20080101, 35, 0},  // 17
+      {20000101, 0, 0},   // no young-tenant rate
+      {0, 35, 0},         // no birth date
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.birth);
+    EXPECT_EQ(YoungTenantWeight(c.birth ? D(c.birth) : EmptyDate(), D(20251231), c.limit),
+              c.weight);
+  }
+}
+
+// Runs the computation on `figures` into a spool file and reads it back.
+class ComputationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_.Set("QEBROOT", dir_.dir());
+    env_.Set("QEBTMP", dir_.dir());
+    dir_.Write("Tova.ini", "[Usuari]\nDecCaracter=,\nMilCaracter=.\n");
+    StartConfiguration();
+    letterhead_.texts = {"AGENCIA", "C. GRAN 1", "08001 BARCELONA", "TEL. 1",
+                         "FAX 2",   "",          "ESB65432109"};
+  }
+
+  Spool Compute(const PropertyFigures& figures, char option, bool personal = true,
+                bool letterhead = false) {
+    StatementSettings settings;
+    settings.statement_date = D(20231231);
+    settings.report_option = option;
+    StatementReport report(letterhead_, settings.statement_date, option);
+    ReportHeading heading;
+    heading.property_key = PackDigits("00010001");
+    heading.property_description = "C. DEL MAR, 5";
+    heading.owner_name = "GARCIA*MARIA";
+    heading.owner_tax_id = "ES12345678Z      ";
+    heading.letterhead = letterhead;
+    ResetPrintStateForTesting();
+    OpenPrintOutput("PDF");
+    report.BeginProperty(heading);
+    ComputeStatement(figures, settings, personal, report);
+    ClosePrintOutput();
+    return ReadSpool(dir_.Read("qebprint.tmp"));
+  }
+
+  static UnitFigures Dwelling(std::string description, double net, char type = 'V') {
+    UnitFigures unit;
+    unit.description = std::move(description);
+    unit.reference = "REF";
+    unit.contract_type = type;
+    unit.contract_date = D(20160501);
+    unit.general_rate = static_cast<double>(0.6f);
+    unit.net_collections = net;
+    return unit;
+  }
+
+  TempDir dir_;
+  ScopedEnvironment env_;
+  Letterhead letterhead_;
+};
+
+TEST_F(ComputationTest, ALossGivesNoReductionAndTheFiscalResultAddsTheSubsidies) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("PIS", 500000));
+  figures.expenses.push_back({"OBRES", -800000});
+  figures.subsidies = 100000;
+  Spool spool = Compute(figures, 'N');
+  EXPECT_EQ(spool.Find("REDUCCIÓ RESULTATS HABITATGES"), nullptr);
+  EXPECT_EQ(spool.Find("PÈRDUES EXPLOTACIÓ"), nullptr);  // only with a reduction or exemption
+  const PlacedText* subsidies = spool.Find("SUBVENCIONS");
+  ASSERT_NE(subsidies, nullptr);
+  const PlacedText* fiscal = spool.Find("PÈRDUES FISCALS");
+  ASSERT_NE(fiscal, nullptr);
+  EXPECT_EQ(spool.texts[static_cast<size_t>(fiscal - spool.texts.data()) + 1].text,
+            "     2.000,00-");
+}
+
+TEST_F(ComputationTest, ACompanyGetsNoReductionAndNoOperatingResultLine) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("PIS", 500000));
+  Spool spool = Compute(figures, 'N', /*personal=*/false);
+  EXPECT_EQ(spool.Find("REDUCCIÓ RESULTATS HABITATGES"), nullptr);
+  EXPECT_EQ(spool.Find("BENEFICIS EXPLOTACIÓ"), nullptr);
+  EXPECT_NE(spool.Find("BENEFICIS FISCALS"), nullptr);
+}
+
+TEST_F(ComputationTest, AZeroResultIsAProfit) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("LOCAL", 300000, 'L'));
+  figures.expenses.push_back({"OBRES", -300000});
+  Spool spool = Compute(figures, 'N');
+  ASSERT_NE(spool.Find("BENEFICIS FISCALS"), nullptr);
+  EXPECT_EQ(spool.Find("PÈRDUES FISCALS"), nullptr);
+}
+
+TEST_F(ComputationTest, NothingToPrintGivesNoPage) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("PIS", 0));
+  for (char option : {'N', 'F'}) {
+    Spool spool = Compute(figures, option);
+    EXPECT_EQ(spool.pages, 0) << option;
+    EXPECT_EQ(spool.lines, std::vector<std::string>{"DEVICEPDF"});
+  }
+}
+
+TEST_F(ComputationTest, AnOptionOtherThanNOrFPrintsNothing) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("PIS", 500000));
+  figures.expenses.push_back({"OBRES", -1000});
+  EXPECT_EQ(Compute(figures, 'X').pages, 0);
+}
+
+TEST_F(ComputationTest, ExpenseRunsOfOneConceptPrintAsSeparateLines) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("PIS", 500000));
+  figures.expenses = {{"AIGUA", -1000}, {"LLUM", -2000}, {"AIGUA", -3000}};
+  Spool spool = Compute(figures, 'N');
+  std::vector<std::string> labels;
+  for (const PlacedText& text : spool.texts) {
+    if (text.column == 14) labels.push_back(text.text);
+  }
+  const std::vector<std::string> expected = {"PIS",
+                                             "TOTAL INGRESSOS ",
+                                             "AIGUA",
+                                             "LLUM",
+                                             "AIGUA",
+                                             "TOTAL DESPESES ",
+                                             "BENEFICIS EXPLOTACIÓ ",
+                                             "REDUCCIÓ RESULTATS HABITATGES ",
+                                             "BENEFICIS FISCALS ",
+                                             std::string(68, '=')};
+  EXPECT_EQ(labels, expected);
+}
+
+TEST_F(ComputationTest, FiscalLayoutSplitsAUnitAndShowsItsRetentionOnce) {
+  PropertyFigures figures;
+  UnitFigures unit = Dwelling("PIS", 1000000);
+  unit.young_rate = 1;
+  unit.young_age_limit = 31;
+  unit.young_share = 0.5;
+  unit.retention = 12345;
+  unit.cadastral_ref = std::string(20, ' ');
+  figures.units.push_back(unit);
+  figures.expenses.push_back({"OBRES", -200000});
+  figures.subsidies = 5000;
+  Spool spool = Compute(figures, 'F');
+  std::vector<std::string> rows;
+  for (const PlacedText& text : spool.texts) {
+    if (text.column >= 65) rows.push_back(std::to_string(text.column) + ":" + text.text);
+  }
+  // General rate: 0.6 x 800000 / 1000000 x 500000 = 240000; young rate 1: 400000.
+  const std::vector<std::string> expected = {
+      "85:PAGINA    1",  "94: INGRESSOS",           "105:  DESPESES",
+      "116: DEDUCCIÓ",   "126: RETENCIÓ",           "94:" + std::string(41, '-'),
+      "65:HAB. 60",      "73:**sense ref.cadas.**", "94:  5.000,00 ",
+      "105:  1.000,00 ", "116: 2.400,00 ",          "126:   123,45-",
+      "65:HAB. 100",     "73:**sense ref.cadas.**", "94:  5.000,00 ",
+      "105:  1.000,00 ", "116: 4.000,00 ",          "126:     0,00 ",
+      "94:     50,00 "};
+  EXPECT_EQ(rows, expected);
+  EXPECT_NE(spool.Find("SUBVENCIONS"), nullptr);
+  EXPECT_EQ(spool.Find("TOTAL INGRESSOS"), nullptr);
+}
+
+// The heading of a first page without letterhead takes 16 lines, the income title one more; a
+// line finds a new page when more than 60 lines are on the page, a title when more than 58 are.
+TEST_F(ComputationTest, PageBreaksAtTheLineAndTitleLimits) {
+  struct Case {
+    int units;
+    const char* label;
+    int page;
+    int line;
+  };
+  const Case cases[] = {
+      {44, "UNIT 44", 1, 60},     // 16 + 1 + 43 lines before it: still fits
+      {45, "UNIT 45", 2, 9},      // 61 lines before it: continuation page
+      {38, "DESPESES :", 1, 58},  // 58 lines before the title test: same page
+      {39, "DESPESES :", 2, 9},   // 59: the title opens the next page
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.units) + " units, " + c.label);
+    PropertyFigures figures;
+    for (int i = 1; i <= c.units; ++i)
+      figures.units.push_back(Dwelling("UNIT " + std::to_string(i), 100));
+    figures.expenses.push_back({"OBRES", -100});
+    Spool spool = Compute(figures, 'N');
+    const PlacedText* text = spool.Find(c.label);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->page, c.page);
+    EXPECT_EQ(text->line, c.line);
+    if (c.page == 2) {
+      const PlacedText* continuation = spool.Find("1.1 31/12/2023 MARIA GARCIA");
+      ASSERT_NE(continuation, nullptr);
+      EXPECT_EQ(continuation->page, 2);
+      EXPECT_EQ(continuation->line, 7);  // after room for the pre-printed letterhead
+      const PlacedText* page = spool.Find("PAGINA    2");
+      ASSERT_NE(page, nullptr);
+      EXPECT_EQ(page->line, 7);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarnell
