@@ -122,13 +122,5 @@ TEST(RecordLayoutsTest, ShortRecordsReadAsZeroBytesBeyondTheirEnd) {
   EXPECT_EQ(ReadDate(std::string(), RentalField("VCobros", "date")), std::string(4, '\0'));
 }
 
-TEST(RecordLayoutsTest, DatesAreStoredAsGiven) {
-  const FieldLayout& date = RentalField("VDepCont", "date");
-  std::string record(44, '\0');
-  WriteDate(record, date, MakeDate(20240305));
-  EXPECT_EQ(record.substr(20, 4), std::string("\x94\x98\x83\x85"));
-  EXPECT_EQ(DateNumber(ReadDate(record, date)), 20240305);
-}
-
 }  // namespace
 }  // namespace quarnell

@@ -297,14 +297,6 @@ TEST(TransferTest, AFileHeldByAnotherProgramIsReportedAndLeftAlone) {
   EXPECT_EQ(RunTool({"import", root.dir(), "USeccio", input.file("sections.csv")}).exit, 0);
 }
 
-TEST(TransferTest, ExportOfAnEmptyFileIsTheHeader) {
-  FakeClock clock;
-  TempDir root;
-  ASSERT_EQ(RunTool({"init", root.dir()}).exit, 0);
-  EXPECT_EQ(Export(root.dir(), "vcobros"),
-            "owner,property,unit,date,amount,deducted1,deducted2,retention\n");
-}
-
 TEST(GenerateTest, TheSameSeedGivesTheSameAgency) {
   FakeClock clock;
   TempDir first;
