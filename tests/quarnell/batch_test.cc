@@ -1,0 +1,223 @@
+// The statement program as scripts see it: its command line, exit statuses, standard output and
+// error, the files it writes, and the print program it starts.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/scoped_environment.h"
+#include "support/temp_dir.h"
+#include "tools/qebdata/data_tool.h"
+
+extern char** environ;
+
+namespace quarnell {
+namespace {
+
+using testing::ScopedEnvironment;
+using testing::TempDir;
+
+struct Outcome {
+  int exit = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs build/bin/quarnell with `args` in this process's environment.
+Outcome RunQuarnellProgram(const TempDir& scratch, const std::vector<std::string>& args) {
+  std::string program = std::string(QEB_BIN_DIR) + "/quarnell";
+  std::vector<std::string> all = {program};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const std::string out_path = scratch.file("stdout"), err_path = scratch.file("stderr");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  pid_t pid = 0;
+  Outcome outcome;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    outcome.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  outcome.out = TempDir::ReadFile(out_path);
+  outcome.err = TempDir::ReadFile(err_path);
+  return outcome;
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ostringstream out, err;
+    const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
+    ASSERT_EQ(RunDataTool({"init", root()}, DataToolContext{install, &out, &err}), 0) << err.str();
+    Import("VPropiet", "owner,name,state,language,tax_id\n1,PUIG*JOSEP,0,CAT,ES11111111H\n");
+    Import("VGrups", "owner,property,description,section\n1,1,FINCA,2\n");
+    Import("VDepBase", "owner,property,unit,description\n1,1,1,PIS\n");
+    Import("VCobros", "owner,property,unit,date,amount\n1,1,1,2023-06-01,100.00\n");
+    // A print program that keeps a copy of the spool file it was started on.
+    agency_.Write("bin/qebprint",
+                  "#!/bin/sh\ncp \"$QEBTMP/qebprint.tmp\" \"$QEBTMP/printed.tmp\"\n"
+                  "echo printed\n");
+    std::filesystem::permissions(agency_.path() / "bin/qebprint",
+                                 std::filesystem::perms::owner_all);
+    env_.Set("QEBROOT", root());
+    env_.Set("QEBTMP", root() + "tmp/");
+    env_.Set("QEBEXE", root() + "bin/");
+  }
+
+  void Import(const std::string& base, const std::string& csv) {
+    agency_.Write("csv/" + base + ".csv", csv);
+    std::ostringstream out, err;
+    const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
+    ASSERT_EQ(RunDataTool({"import", root(), base, agency_.file("csv/" + base + ".csv")},
+                          DataToolContext{install, &out, &err}),
+              0)
+        << err.str();
+  }
+
+  std::string root() const { return agency_.dir(); }
+  bool Exists(const std::string& name) const {
+    return std::filesystem::exists(agency_.path() / name);
+  }
+
+  TempDir agency_;
+  TempDir scratch_;
+  ScopedEnvironment env_;
+};
+
+TEST_F(BatchTest, BadArgumentsNameTheArgumentAndWriteNothing) {
+  const std::vector<std::string> good = {"--batch", "--date", "31122023", "--from", "1",
+                                         "--to",    "9999",   "--layout", "N",      "--no-print"};
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;
+  };
+  auto with = [&](const std::string& option, const std::string& value) {
+    std::vector<std::string> args = good;
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+      if (args[i] == option) args[i + 1] = value;
+    }
+    return args;
+  };
+  auto without = [&](const std::string& option) {
+    std::vector<std::string> args;
+    for (size_t i = 0; i < good.size(); ++i) {
+      if (good[i] == option) {
+        ++i;
+      } else {
+        args.push_back(good[i]);
+      }
+    }
+    return args;
+  };
+  std::vector<std::string> extra = good;
+  extra.push_back("--verbose");
+  const Case cases[] = {
+      {with("--date", "31022023"), "--date"},
+      {with("--date", "5.3"), "--date"},
+      {with("--date", "yesterday"), "--date"},
+      {with("--from", "0"), "--from"},
+      {with("--from", "12345"), "--from"},
+      {with("--from", "1.2"), "--from"},
+      {with("--from", "A"), "--from"},
+      {with("--to", ""), "--to"},
+      {with("--from", "10"), "--from"},  // greater than --to
+      {with("--layout", "X"), "--layout"},
+      {with("--layout", "NF"), "--layout"},
+      {without("--to"), "--to"},
+      {extra, "--verbose"},
+      {{"--date", "31122023"}, "--batch"},
+  };
+  for (Case c : cases) {
+    if (c.named == "--from" && c.args[4] == "10") c.args[6] = "9";
+    std::string shown;
+    for (const std::string& arg : c.args) shown += arg + " ";
+    SCOPED_TRACE(shown);
+    Outcome outcome = RunQuarnellProgram(scratch_, c.args);
+    EXPECT_EQ(outcome.exit, 2);
+    EXPECT_NE(outcome.err.find(c.named), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_FALSE(Exists("DADES/VParam.tab"));
+    EXPECT_FALSE(Exists("tmp/qebprint.tmp"));
+  }
+}
+
+TEST_F(BatchTest, HelpDescribesTheBatchOptions) {
+  Outcome outcome = RunQuarnellProgram(scratch_, {"--help"});
+  EXPECT_EQ(outcome.exit, 0);
+  for (const char* option : {"--batch", "--date", "--from", "--to", "--layout", "--no-print",
+                             "QEBROOT", "QEBTMP", "QEBEXE"}) {
+    EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
+  }
+}
+
+TEST_F(BatchTest, ARunWritesTheSpoolFileAndStartsThePrintProgram) {
+  Outcome outcome = RunQuarnellProgram(
+      scratch_, {"--batch", "--date", "31/12/2023", "--from", "1", "--to", "1", "--layout", "f"});
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  const std::string spool = agency_.Read("tmp/qebprint.tmp");
+  EXPECT_TRUE(spool.starts_with("DEVICEPDF\r\nPAGE 66 \r\n")) << spool;
+  EXPECT_NE(spool.find(" INGRESSOS"), std::string::npos);  // the fiscal layout
+  // The print program ran on the finished spool file; its output comes before the spool's path.
+  EXPECT_EQ(agency_.Read("tmp/printed.tmp"), spool);
+  EXPECT_EQ(outcome.out, "printed\n" + root() + "tmp/qebprint.tmp\n");
+  EXPECT_EQ(agency_.Read("DADES/VParam.tab").size(), 318u);
+  EXPECT_EQ(outcome.err, "");  // no progress lines when standard error is not a terminal
+}
+
+TEST_F(BatchTest, NoPrintLeavesTheSpoolFileAlone) {
+  Outcome outcome =
+      RunQuarnellProgram(scratch_, {"--batch", "--date", "31122023", "--from", "1", "--to", "9999",
+                                    "--layout", "N", "--no-print", "--stats"});
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, root() + "tmp/qebprint.tmp\n");
+  EXPECT_FALSE(Exists("tmp/printed.tmp"));
+  EXPECT_NE(outcome.err.find("1 owners, "), std::string::npos) << outcome.err;
+}
+
+// Failures of the system end with status 1 and a message; the print program never sees a report
+// that could not be written whole.
+TEST_F(BatchTest, FailuresEndWithStatusOne) {
+  const std::vector<std::string> args = {"--batch", "--date", "31122023", "--from", "1",
+                                         "--to",    "9999",   "--layout", "N"};
+  {
+    ScopedEnvironment env;
+    env.Set("QEBTMP", root() + "missing/");
+    Outcome outcome = RunQuarnellProgram(scratch_, args);
+    EXPECT_EQ(outcome.exit, 1);
+    EXPECT_NE(outcome.err.find("qebprint.tmp"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(Exists("tmp/printed.tmp"));
+    EXPECT_EQ(outcome.out, "");
+  }
+  {
+    ScopedEnvironment env;
+    env.Set("QEBEXE", root() + "nowhere/");
+    Outcome outcome = RunQuarnellProgram(scratch_, args);
+    EXPECT_EQ(outcome.exit, 1);
+    EXPECT_NE(outcome.err.find("print program"), std::string::npos) << outcome.err;
+  }
+  {
+    ScopedEnvironment env;
+    TempDir empty;
+    env.Set("QEBROOT", empty.dir());  // no record files and no dictionaries to create them from
+    Outcome outcome = RunQuarnellProgram(scratch_, args);
+    EXPECT_EQ(outcome.exit, 1);
+    EXPECT_NE(outcome.err.find("VPropiet"), std::string::npos) << outcome.err;
+  }
+}
+
+}  // namespace
+}  // namespace quarnell
