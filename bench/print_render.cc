@@ -1,10 +1,11 @@
 // qebprint on large spool files: the time to render 1,000 and 10,000 statement pages to PDF and
 // to text, and the program's peak memory, which must not grow with the number of pages.
 //
-// The spool files are written once, before the runs, with the spool writer through the sample
-// statements of the tests (realistic account-layout pages: heading, underlined titles, amount
-// column, rules, dot-leader totals). Each run starts the built program, as the statement program
-// does, and reads its peak resident size from the operating system when it ends.
+// The spool comes from the statement program itself: once, before the runs, `qebdata generate`
+// builds a synthetic agency large enough for more than 10,000 pages and `quarnell --batch` prints
+// the account layout of all its owners; the cases read the first 1,000 and 10,000 pages of that
+// spool. Each run starts the built qebprint, as the statement program does, and reads its peak
+// resident size from the operating system when it ends.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -15,13 +16,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "config/session.h"
-#include "print/print_output.h"
-#include "qebprint/sample_statements.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -33,20 +32,49 @@ quarnell::testing::TempDir& Scratch() {
   return dir;
 }
 
-// The spool file of `pages` pages, written on first use.
+// Owners of the synthetic agency: about five pages each, so comfortably over 10,000 pages.
+constexpr int kOwners = 2400;
+
+bool Run(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The statement program's spool for the whole synthetic agency, made on first use; empty when
+// the data tool or the statement program fails.
+const std::string& GeneratedSpool() {
+  static const std::string spool = [] {
+    const std::string bin = QEB_BIN_DIR;
+    const std::string root = Scratch().dir() + "root/";
+    const std::string session = Scratch().dir();
+    if (!Run(bin + "/qebdata generate " + root + " --owners " + std::to_string(kOwners)) ||
+        !Run("cd " + root + " && env QEBROOT=" + root + " QEBTMP=" + session + " QEBEXE=" + bin +
+             "/ " + bin + "/quarnell --batch --date 311225 --from 1 --to 9999 --layout N" +
+             " --no-print")) {
+      return std::string();
+    }
+    return Scratch().file("qebprint.tmp");
+  }();
+  return spool;
+}
+
+// The first `pages` pages of the generated spool as a spool file of their own: everything before
+// the page line that would start page `pages` + 1. Empty when the spool has fewer pages.
 std::string SpoolOf(int pages) {
   static std::map<int, std::string> spools;
   auto found = spools.find(pages);
   if (found != spools.end()) return found->second;
-  setenv("QEBTMP", Scratch().dir().c_str(), 1);
-  quarnell::StartConfiguration();
-  quarnell::testing::SampleReport report;
-  report.properties = pages;  // more than needed; the page limit ends the report
-  report.units_per_property = 50;
-  report.max_pages = pages;
-  if (quarnell::testing::WriteSampleReport(report) != pages) std::abort();
+  if (GeneratedSpool().empty()) return "";
+  std::ifstream in(GeneratedSpool(), std::ios::binary);
   std::string path = Scratch().file("spool-" + std::to_string(pages) + ".tmp");
-  std::filesystem::rename(Scratch().file("qebprint.tmp"), path);
+  std::ofstream out(path, std::ios::binary);
+  std::string line;
+  int seen = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("PAGE", 0) == 0 && ++seen > pages) break;
+    out << line << '\n';
+  }
+  out.close();
+  if (seen < pages) return "";
   spools[pages] = path;
   return path;
 }
@@ -55,6 +83,10 @@ void BM_Qebprint(benchmark::State& state) {
   const int pages = static_cast<int>(state.range(0));
   const bool pdf = state.range(1) == 0;
   const std::string spool = SpoolOf(pages);
+  if (spool.empty()) {
+    state.SkipWithError("no spool file of that many pages (qebdata generate, quarnell --batch)");
+    return;
+  }
   const std::string output = Scratch().file(pdf ? "out.pdf" : "out.txt");
   const std::string program = std::string(QEB_BIN_DIR) + "/qebprint";
   std::vector<std::string> args = {program, "--input", spool, "--device",
