@@ -36,7 +36,7 @@ void AppendNumberField(std::string& out, int32_t value) {
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// The number after the "N" of a justification code the way a BASIC Val reads it: leading blanks,
+// The number after the "N" of a justification code, read leniently: leading blanks,
 // an optional sign, digits, an optional fraction (dropped); no number gives 0.
 int32_t LeaderColumn(std::string_view rest) {
   size_t i = 0;
