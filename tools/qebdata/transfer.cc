@@ -13,11 +13,6 @@
 namespace quarnell {
 namespace {
 
-struct PendingRecord {
-  std::string bytes;
-  int64_t line;
-};
-
 std::string Where(std::string_view csv_name, int64_t line, int32_t column,
                   std::string_view column_name) {
   std::string where = std::string(csv_name) + ", line " + std::to_string(line) + ", column " +
@@ -63,35 +58,6 @@ int OpenForTool(RecordStore* store, const std::string& root, const FileLayout& f
 
 int ImportCsv(const std::string& root, const FileLayout& file, std::string_view csv_name,
               std::string_view csv, std::ostream& err) {
-  // Every row is read and checked before the record file is touched.
-  CsvRecordReader reader(file, csv);
-  std::vector<PendingRecord> records;
-  std::string record;
-  while (reader.Next(&record)) records.push_back({record, reader.line()});
-  if (reader.error()) {
-    const CsvError& e = *reader.error();
-    err << "qebdata: " << Where(csv_name, e.line, e.column, e.column_name) << ": " << e.message
-        << "\n";
-    return kExitBadInput;
-  }
-  const size_t key_length = static_cast<size_t>(file.KeyLength());
-  const std::string key_name(file.fields[0].name);
-  if (!file.key_duplicates) {
-    std::unordered_map<std::string, int64_t> first_line;
-    for (const PendingRecord& pending : records) {
-      const auto [it, inserted] =
-          first_line.emplace(pending.bytes.substr(0, key_length), pending.line);
-      if (!inserted) {
-        err << "qebdata: " << Where(csv_name, pending.line, reader.key_column(), key_name)
-            << ": duplicate key: " << DescribeKey(file, pending.bytes) << " is also on line "
-            << it->second << "\n";
-        return kExitBadInput;
-      }
-    }
-  }
-
-  // One transaction: other programs go on reading the file and see all the rows or none, and
-  // nobody else writes between the duplicate check and the last insert.
   RecordStore store;
   if (int exit = OpenForTool(&store, root, file, kOpenNormal, err); exit != kExitOk) {
     return exit;
@@ -104,26 +70,55 @@ int ImportCsv(const std::string& root, const FileLayout& file, std::string_view 
         << ")\n";
     return kExitFailure;
   }
+  // One transaction: other programs go on reading the file and see all the rows or none, and
+  // the first bad row undoes the rows before it. Rows are converted and added one at a time, so
+  // a large file needs no more memory than its text.
   status = store.BeginTransaction();
   if (status != kRecordOk) {
     err << "qebdata: cannot write " << RecordFilePath(root, file) << ": " << StatusText(status)
         << "\n";
     return kExitFailure;
   }
-  for (const PendingRecord& pending : records) {
-    status = store.Insert(pending.bytes);
-    if (status == kRecordOk) continue;
+  const auto refuse = [&](int exit) {
     store.AbortTransaction();
-    if (status == kRecordDuplicateKey) {
-      err << "qebdata: " << Where(csv_name, pending.line, reader.key_column(), key_name)
-          << ": duplicate key: " << DescribeKey(file, pending.bytes) << " is already in "
-          << file.base_name << "\n";
-      return kExitBadInput;
+    return exit;
+  };
+  CsvRecordReader reader(file, csv);
+  const size_t key_length = static_cast<size_t>(file.KeyLength());
+  const std::string key_name(file.fields[0].name);
+  std::unordered_map<std::string, int64_t> key_lines;  // unique keys: the line that has each
+  std::string record;
+  int64_t added = 0;
+  while (reader.Next(&record)) {
+    if (!file.key_duplicates) {
+      const auto [it, first] = key_lines.emplace(record.substr(0, key_length), reader.line());
+      if (!first) {
+        err << "qebdata: " << Where(csv_name, reader.line(), reader.key_column(), key_name)
+            << ": duplicate key: " << DescribeKey(file, record) << " is also on line " << it->second
+            << "\n";
+        return refuse(kExitBadInput);
+      }
     }
-    err << "qebdata: " << Where(csv_name, pending.line, 1, "")
-        << ": the record could not be added to " << file.base_name << " (" << StatusText(status)
-        << "); nothing was imported\n";
-    return kExitFailure;
+    status = store.Insert(record);
+    if (status == kRecordDuplicateKey) {
+      err << "qebdata: " << Where(csv_name, reader.line(), reader.key_column(), key_name)
+          << ": duplicate key: " << DescribeKey(file, record) << " is already in " << file.base_name
+          << "\n";
+      return refuse(kExitBadInput);
+    }
+    if (status != kRecordOk) {
+      err << "qebdata: " << Where(csv_name, reader.line(), 1, "")
+          << ": the record could not be added to " << file.base_name << " (" << StatusText(status)
+          << "); nothing was imported\n";
+      return refuse(kExitFailure);
+    }
+    ++added;
+  }
+  if (reader.error()) {
+    const CsvError& e = *reader.error();
+    err << "qebdata: " << Where(csv_name, e.line, e.column, e.column_name) << ": " << e.message
+        << "\n";
+    return refuse(kExitBadInput);
   }
   status = store.EndTransaction();
   if (status != kRecordOk) {
@@ -137,8 +132,8 @@ int ImportCsv(const std::string& root, const FileLayout& file, std::string_view 
         << "\n";
     return kExitFailure;
   }
-  err << "qebdata: " << records.size() << (records.size() == 1 ? " record" : " records")
-      << " added to " << file.base_name << "\n";
+  err << "qebdata: " << added << (added == 1 ? " record" : " records") << " added to "
+      << file.base_name << "\n";
   return kExitOk;
 }
 

@@ -16,10 +16,10 @@ inline constexpr int kExitFailure = 1;   // the system failed us: a file locked,
 inline constexpr int kExitBadInput = 2;  // bad usage or bad data: the user can mend it
 
 // Adds the rows of `csv` (named `csv_name` in messages) to the record file of `file` under
-// `root`. All or nothing: every row is checked (its values, and for a unique key 0 that no two
-// rows share a key) before the file is touched, and the rows go in as one transaction, which a
-// key already in the file or any failure undoes whole. Messages go to `err`. Returns an exit
-// status.
+// `root`. All or nothing: the rows go in as one transaction, which the first bad row (a value
+// that does not fit, a unique key 0 repeated in the CSV or already in the file, a CSV syntax
+// error) or any failure undoes whole; the message names the CSV line and column. Messages go to
+// `err`. Returns an exit status.
 int ImportCsv(const std::string& root, const FileLayout& file, std::string_view csv_name,
               std::string_view csv, std::ostream& err);
 
