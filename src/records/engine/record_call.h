@@ -23,12 +23,15 @@ namespace quarnell {
 // Open, untouched by the caller afterwards) and answers a status. Where a description below does
 // not mention an argument, the operation neither reads nor changes it.
 //
-// Reads (5 to 13, 22, 23) return the record in the data buffer and set *data_length to the record
-// length; when the buffer (capacity *data_length on entry) is shorter, what fits is copied and the
-// status is kRecordDataBufferShort. On success the key buffer receives the key value of key
+// Reads (5 to 13, 23) return the record in the data buffer (capacity *data_length on entry) and
+// set *data_length to the number of bytes stored: the record length, or the capacity when the
+// buffer is shorter, in which case the status is kRecordDataBufferShort and the read otherwise
+// counts as done (the record is current). On success the key buffer receives the key value of key
 // `key_number` of the record read (key_length must be at least that key's length, otherwise
 // kRecordKeyBufferShort). On any other status the data buffer, *data_length, the key buffer and
-// the file's current position are left as they were.
+// the file's current position are left as they were. Reads see the file as it was when the
+// current run of key-ordered reads began, for at most a fraction of a second; a read that starts
+// afresh (5, 8 to 13, 23) or a locked read sees every write committed before it.
 
 // key buffer: the host path, ended by a zero byte or by key_length (trailing blanks dropped).
 // data buffer: the owner name (ended by a zero byte or *data_length), needed when the file has
