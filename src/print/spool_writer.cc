@@ -142,7 +142,7 @@ void SpoolWriter::WriteJustification(std::string_view normalized_code) {
 }
 
 void SpoolWriter::WriteDirective(std::string_view text) {
-  line_.assign("*");
+  line_.assign(1, '*');  // not assign("*"): GCC 12 at -O3 warns falsely about that one
   AppendWithoutLineBreaks(line_, text);
   WriteLine(line_);
 }

@@ -492,7 +492,8 @@ std::string FixedNumberText(double value, std::string_view spec) {
   const std::string decimal_part = digits.substr(digits.size() - n);
   std::string decimal_text;
   if (!decimal_part.empty()) decimal_text = implied_point ? decimal_part : "." + decimal_part;
-  if (zero_integer && integer.empty()) integer = "0";
+  // assign(1, c) rather than = "0": GCC 12 at -O3 warns falsely about the latter.
+  if (zero_integer && integer.empty()) integer.assign(1, '0');
   const size_t w = static_cast<size_t>(width);
   if (w > 0) {
     integer = integer.size() < w ? std::string(w - integer.size(), '0') + integer

@@ -403,7 +403,8 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
       options.input.empty() ? HostPath(session_directory + "qebprint.tmp") : options.input;
   std::string output_directory = HostPath(session_directory);
   while (output_directory.size() > 1 && output_directory.back() == '/') output_directory.pop_back();
-  if (output_directory.empty()) output_directory = ".";
+  // assign(1, c) rather than = ".": GCC 12 at -O3 warns falsely about the latter.
+  if (output_directory.empty()) output_directory.assign(1, '.');
 
   std::ifstream spool(spool_path, std::ios::binary);
   if (!spool.is_open()) {
