@@ -27,7 +27,8 @@ std::string PageNumberText(int16_t page) { return "PAGINA " + FormatMask("ZZZ9",
 
 // The rate of a housing line as the fiscal layout shows it: whole percent with a leading blank.
 std::string RateText(double rate) {
-  return " " + std::to_string(RoundHalfEven(100.0L * static_cast<long double>(rate)));
+  std::string text(1, ' ');
+  return text.append(std::to_string(RoundHalfEven(100.0L * static_cast<long double>(rate))));
 }
 
 }  // namespace
