@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/rental_reader.h"
 #include "app/run_driver.h"
 #include "app/statement.h"
 #include "app/statement_run.h"

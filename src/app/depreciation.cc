@@ -8,9 +8,10 @@
 namespace quarnell {
 namespace {
 
-// The packed date of day `month_day` ("1231", "0101") in the year of `date`.
-Date SameYear(const Date& date, std::string_view month_day) {
-  return date.substr(0, 2) + PackDigits(month_day);
+// The packed date of the packed day `month_day` in the year of `date`.
+Date SameYear(const Date& date, const std::string& month_day) {
+  Date day = date.substr(0, 2);
+  return day.append(month_day);
 }
 
 }  // namespace
@@ -30,6 +31,8 @@ double Depreciation(char method, int16_t life, int32_t cost, int16_t rate, const
   int64_t digits_sum = 0;
   for (int32_t i = 1; i <= life; ++i) digits_sum += i;
 
+  static const std::string kFirstDay = PackDigits("0101");
+  static const std::string kLastDay = PackDigits("1231");
   for (;;) {
     switch (method) {
       case 'C':
@@ -53,8 +56,8 @@ double Depreciation(char method, int16_t life, int32_t cost, int16_t rate, const
     }
     if (cost - acc < quota) quota = cost - acc;
 
-    Date year_end = SameYear(d, "1231");
-    const int32_t year_days = DateDiff(SameYear(d, "0101"), year_end, 'D');
+    Date year_end = SameYear(d, kLastDay);
+    const int32_t year_days = DateDiff(SameYear(d, kFirstDay), year_end, 'D');
     if (year_end > until) year_end = until;
 
     const int32_t share = RoundHalfEven(static_cast<long double>(DateDiff(d, year_end, 'D')) /
@@ -63,7 +66,7 @@ double Depreciation(char method, int16_t life, int32_t cost, int16_t rate, const
 
     acc += share;
     ++years_done;
-    d = SameYear(DateAdd(d, 1, 'A'), "0101");
+    d = SameYear(DateAdd(d, 1, 'A'), kFirstDay);
   }
 }
 

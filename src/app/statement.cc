@@ -3,10 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/depreciation.h"
-#include "app/rental_files.h"
-#include "config/translate.h"
-#include "records/record_files.h"
+#include "app/rental_reader.h"
 #include "text/cp850.h"
 #include "text/folding.h"
 #include "text/masks.h"
@@ -21,229 +18,8 @@ constexpr double kRate60 = static_cast<double>(0.6f);
 constexpr double kRate50 = 0.5;
 constexpr double kRate100 = 1.0;
 
-constexpr FieldLayout kAssetMethod = RentalField("VAmortit", "method");
-constexpr FieldLayout kAssetCost = RentalField("VAmortit", "cost");
-constexpr FieldLayout kAssetRate = RentalField("VAmortit", "rate");
-constexpr FieldLayout kAssetLife = RentalField("VAmortit", "life");
-constexpr FieldLayout kAssetStart = RentalField("VAmortit", "start");
-
-constexpr FieldLayout kPaymentDate = RentalField("VPagos", "date");
-constexpr FieldLayout kPaymentConcept = RentalField("VPagos", "concept");
-constexpr FieldLayout kPaymentDescription = RentalField("VPagos", "description");
-constexpr FieldLayout kPaymentAmount = RentalField("VPagos", "amount");
-constexpr FieldLayout kPaymentBase = RentalField("VPagos", "base");
-constexpr FieldLayout kPaymentVat = RentalField("VPagos", "vat");
-constexpr FieldLayout kPaymentKind = RentalField("VPagos", "kind");
-constexpr FieldLayout kPaymentSupplier = RentalField("VPagos", "supplier");
-constexpr FieldLayout kPaymentState = RentalField("VPagos", "state");
-constexpr FieldLayout kSupplierSubsidy = RentalField("Industri", "subsidy");
-constexpr FieldLayout kConceptDescription = RentalField("VDespesa", "description");
-constexpr FieldLayout kChargeDate = RentalField("VCapPeri", "date");
-constexpr FieldLayout kChargeAmount = RentalField("VCapPeri", "amount");
-
-constexpr FieldLayout kUnitDescription = RentalField("VDepBase", "description");
-constexpr FieldLayout kUnitReference = RentalField("VDepBase", "reference");
-constexpr FieldLayout kContractType = RentalField("VDepCont", "type");
-constexpr FieldLayout kContractDate = RentalField("VDepCont", "date");
-constexpr FieldLayout kCadastralRef = RentalField("VDepCada", "cadastral_ref");
-constexpr FieldLayout kTenantBirthDate = RentalField("VLlogate", "birth_date");
-constexpr FieldLayout kTenantYoung = RentalField("VLlogate", "young");
-constexpr FieldLayout kCollectionDate = RentalField("VCobros", "date");
-constexpr FieldLayout kCollectionAmount = RentalField("VCobros", "amount");
-constexpr FieldLayout kCollectionDeducted1 = RentalField("VCobros", "deducted1");
-constexpr FieldLayout kCollectionDeducted2 = RentalField("VCobros", "deducted2");
-constexpr FieldLayout kCollectionRetention = RentalField("VCobros", "retention");
-
-constexpr size_t kPropertyKeyLength = 4;
-constexpr size_t kUnitKeyLength = 6;
-
-uint64_t records_read = 0;
-
-// A date of the statement's year up to the statement date.
-bool InStatementPeriod(const Date& date, const Date& statement_date) {
-  return date.compare(0, 2, statement_date, 0, 2) == 0 && date <= statement_date;
-}
-
-bool StartsWith(std::span<const char> record, std::string_view key) {
-  return record.size() >= key.size() && std::string_view(record.data(), key.size()) == key;
-}
-
 // A rounded amount negated without a negative zero and without overflow at the 32-bit end.
 double Negated(int32_t value) { return static_cast<double>(-static_cast<int64_t>(value)); }
-
-// Reads on key 0 that count the records they deliver.
-int16_t ReadFirst(int16_t file_number, std::string_view key, int16_t direction) {
-  int16_t status = GetByKeyStatus(file_number, 0, key, direction);
-  if (status == 0) ++records_read;
-  return status;
-}
-
-int16_t ReadNext(int16_t file_number) {
-  int16_t status = 0;
-  ReadStep(file_number, 1, status);
-  if (status == 0) ++records_read;
-  return status;
-}
-
-double PropertyDepreciation(const std::string& property_key, const Date& statement_date) {
-  double total = 0;
-  int16_t status = 0;
-  SetKeyRange(kAssetFile, 0, property_key, property_key, status);
-  if (status != 0) return total;
-  std::span<const char> asset = RecordArea(kAssetFile);
-  while (ReadInRange(kAssetFile) == 0) {
-    ++records_read;
-    const double share = Depreciation(ReadChar(asset, kAssetMethod), ReadInt16(asset, kAssetLife),
-                                      ReadAmount(asset, kAssetCost), ReadInt16(asset, kAssetRate),
-                                      ReadDate(asset, kAssetStart), statement_date);
-    total = static_cast<double>(static_cast<long double>(total) - share);
-  }
-  return total;
-}
-
-// The payments walk: the payments of one property come together in key order, so the walk starts
-// at the property key and stops at the next property; what it builds is what a walk over all the
-// owner's payments filtered on the property key would build.
-void ReadExpenses(const std::string& property_key, const StatementSettings& settings,
-                  PropertyFigures& figures) {
-  const ParameterValues& parameters = settings.parameters;
-  std::span<const char> payment = RecordArea(kPaymentFile);
-  std::span<const char> concept_record = RecordArea(kConceptFile);
-  std::span<const char> supplier = RecordArea(kSupplierFile);
-  const std::string no_supplier = PackDigits("0000");
-
-  bool first_concept = true;
-  std::string previous_concept;
-  std::string label;
-  double line_amount = 0;
-  // Closes the line of the concept in progress. A line whose sum is 0 neither prints nor counts.
-  auto close_line = [&] {
-    if (line_amount != 0) figures.expenses.push_back({label, line_amount});
-    line_amount = 0;
-  };
-
-  int16_t status = ReadFirst(kPaymentFile, property_key, 1);
-  while (status == 0 && StartsWith(payment, property_key)) {
-    if (InStatementPeriod(ReadDate(payment, kPaymentDate), settings.statement_date) &&
-        ReadChar(payment, kPaymentState) == 'N' && ReadChar(payment, kPaymentKind) == 'P') {
-      const std::string concept_code = ReadText(payment, kPaymentConcept);
-      if (first_concept || concept_code != previous_concept) {
-        close_line();
-        first_concept = false;
-        previous_concept = concept_code;
-        // A concept missing from the concept file keeps the description of its first payment.
-        if (ReadFirst(kConceptFile, concept_code, 0) == 0) {
-          label = ReadText(concept_record, kConceptDescription);
-        } else {
-          label = ReadText(payment, kPaymentDescription);
-        }
-      }
-
-      const int32_t amount = ReadAmount(payment, kPaymentAmount);
-      const std::string supplier_code = ReadCode(payment, kPaymentSupplier);
-      if (supplier_code > no_supplier && amount < 0 &&
-          ReadFirst(kSupplierFile, supplier_code, 0) == 0 &&
-          ReadChar(supplier, kSupplierSubsidy) == 'D') {
-        figures.subsidies =
-            static_cast<double>(static_cast<long double>(figures.subsidies) - amount);
-      } else {
-        const int32_t vat = ReadAmount(payment, kPaymentVat);
-        if (concept_code == parameters.fee_concept ||
-            (concept_code == parameters.outlay_concept && parameters.outlay_flag == 'S')) {
-          line_amount = static_cast<double>(static_cast<long double>(line_amount) -
-                                            ReadAmount(payment, kPaymentBase));
-        } else {
-          line_amount = static_cast<double>(static_cast<long double>(line_amount) - amount + vat);
-        }
-        figures.non_deductible_vat =
-            static_cast<double>(static_cast<long double>(figures.non_deductible_vat) - vat);
-        // A payment without concept is a line of its own, under its own description.
-        if (IsAllChar(concept_code, ' ')) {
-          label = ReadText(payment, kPaymentDescription);
-          close_line();
-        }
-      }
-    }
-    status = ReadNext(kPaymentFile);
-  }
-  close_line();
-
-  std::span<const char> charge = RecordArea(kChargeFile);
-  status = ReadFirst(kChargeFile, property_key, 1);
-  while (status == 0 && StartsWith(charge, property_key)) {
-    if (InStatementPeriod(ReadDate(charge, kChargeDate), settings.statement_date)) {
-      figures.non_deductible_vat = static_cast<double>(
-          static_cast<long double>(figures.non_deductible_vat) + ReadAmount(charge, kChargeAmount));
-    }
-    status = ReadNext(kChargeFile);
-  }
-}
-
-void ReadUnitTenants(const std::string& unit_key, const Date& statement_date, UnitFigures& unit) {
-  std::span<const char> tenant = RecordArea(kTenantFile);
-  int32_t count = 0;
-  double young = 0;
-  int16_t status = ReadFirst(kTenantFile, unit_key, 1);
-  while (status == 0 && StartsWith(tenant, unit_key)) {
-    if (ReadInt32(tenant, kTenantYoung) != 0) {
-      young = static_cast<double>(young + YoungTenantWeight(ReadDate(tenant, kTenantBirthDate),
-                                                            statement_date, unit.young_age_limit));
-    }
-    ++count;
-    status = ReadNext(kTenantFile);
-  }
-  unit.young_share = count > 0 && unit.young_rate > 0
-                         ? static_cast<double>(static_cast<long double>(young) / count)
-                         : 0;
-}
-
-void ReadUnitCollections(const std::string& unit_key, const Date& statement_date,
-                         UnitFigures& unit) {
-  std::span<const char> collection = RecordArea(kCollectionFile);
-  int16_t status = ReadFirst(kCollectionFile, unit_key, 1);
-  while (status == 0 && StartsWith(collection, unit_key)) {
-    if (InStatementPeriod(ReadDate(collection, kCollectionDate), statement_date)) {
-      const int32_t retention = ReadAmount(collection, kCollectionRetention);
-      unit.net_collections = static_cast<double>(
-          static_cast<long double>(unit.net_collections) +
-          ReadAmount(collection, kCollectionAmount) - ReadAmount(collection, kCollectionDeducted1) -
-          ReadAmount(collection, kCollectionDeducted2) - retention);
-      unit.retention = static_cast<double>(static_cast<long double>(unit.retention) + retention);
-    }
-    status = ReadNext(kCollectionFile);
-  }
-}
-
-void ReadUnits(const std::string& property_key, const Date& statement_date,
-               PropertyFigures& figures) {
-  std::span<const char> unit_record = RecordArea(kUnitFile);
-  std::span<const char> contract = RecordArea(kContractFile);
-  std::span<const char> cadastre = RecordArea(kCadastreFile);
-  int16_t status = ReadFirst(kUnitFile, property_key, 1);
-  while (status == 0 && StartsWith(unit_record, property_key)) {
-    const std::string unit_key(unit_record.data(), kUnitKeyLength);
-    UnitFigures unit;
-    unit.description = ReadText(unit_record, kUnitDescription);
-    unit.reference = ReadText(unit_record, kUnitReference);
-    // Without its own records a unit has an empty contract and no cadastral reference; the
-    // record areas still hold the previous unit's, which must not be taken for this one's.
-    if (ReadFirst(kContractFile, unit_key, 0) == 0) {
-      unit.contract_type = ReadChar(contract, kContractType);
-      unit.contract_date = ReadDate(contract, kContractDate);
-    }
-    if (ReadFirst(kCadastreFile, unit_key, 0) == 0) {
-      unit.cadastral_ref = ReadText(cadastre, kCadastralRef);
-    }
-    const UnitRates rates = RatesFor(statement_date, unit.contract_date);
-    unit.general_rate = rates.general_rate;
-    unit.young_rate = rates.young_rate;
-    unit.young_age_limit = rates.young_age_limit;
-    ReadUnitTenants(unit_key, statement_date, unit);
-    ReadUnitCollections(unit_key, statement_date, unit);
-    figures.units.push_back(std::move(unit));
-    status = ReadNext(kUnitFile);
-  }
-}
 
 // The two passes over the figures of one property, with the accumulators they share.
 class PropertyComputation {
@@ -449,25 +225,25 @@ class PropertyComputation {
       case kExpenseLine:
         return *expense_label_;
       case kVatLine:
-        return Translate("I.V.A. NO DEDUÏT "_cp850);
+        return StatementText("I.V.A. NO DEDUÏT "_cp850);
       case kReductionLine:
-        return Translate("REDUCCIÓ RESULTATS HABITATGES "_cp850);
+        return StatementText("REDUCCIÓ RESULTATS HABITATGES "_cp850);
       case kExemptionLine:
-        return Translate("EXEMPCIÓ RESULTATS HABITATGES "_cp850);
+        return StatementText("EXEMPCIÓ RESULTATS HABITATGES "_cp850);
       case kDepreciationLine:
-        return Translate("AMORTITZACIÓ IMMOBLE "_cp850);
+        return StatementText("AMORTITZACIÓ IMMOBLE "_cp850);
       case kSubsidiesLine:
-        return Translate("SUBVENCIONS ");
+        return StatementText("SUBVENCIONS ");
       case kTotalIncomeLine:
-        return Translate("TOTAL INGRESSOS ");
+        return StatementText("TOTAL INGRESSOS ");
       case kTotalExpensesLine:
-        return Translate("TOTAL DESPESES ");
+        return StatementText("TOTAL DESPESES ");
       case kOperatingResultLine:
-        return line_amount_ < 0 ? Translate("PÈRDUES EXPLOTACIÓ "_cp850)
-                                : Translate("BENEFICIS EXPLOTACIÓ "_cp850);
+        return line_amount_ < 0 ? StatementText("PÈRDUES EXPLOTACIÓ "_cp850)
+                                : StatementText("BENEFICIS EXPLOTACIÓ "_cp850);
       case kFiscalResultLine:
-        return line_amount_ < 0 ? Translate("PÈRDUES FISCALS "_cp850)
-                                : Translate("BENEFICIS FISCALS ");
+        return line_amount_ < 0 ? StatementText("PÈRDUES FISCALS "_cp850)
+                                : StatementText("BENEFICIS FISCALS ");
       default:
         return {};
     }
@@ -544,30 +320,18 @@ long double YoungTenantWeight(const Date& birth_date, const Date& statement_date
   return 1;
 }
 
-PropertyFigures ReadPropertyFigures(const std::string& property_key,
-                                    const StatementSettings& settings) {
-  PropertyFigures figures;
-  figures.depreciation_total = PropertyDepreciation(property_key, settings.statement_date);
-  ReadExpenses(property_key, settings, figures);
-  ReadUnits(property_key, settings.statement_date, figures);
-  return figures;
-}
-
 void ComputeStatement(const PropertyFigures& figures, const StatementSettings& settings,
                       bool personal_taxpayer, StatementReport& report) {
   PropertyComputation(figures, settings, personal_taxpayer, report).Run();
 }
 
 void PropertyStatement(const ReportHeading& heading, const StatementSettings& settings,
-                       bool personal_taxpayer, StatementReport& report) {
+                       bool personal_taxpayer, RentalReader& reader, StatementReport& report) {
+  constexpr size_t kPropertyKeyLength = 4;
   report.BeginProperty(heading);
   ComputeStatement(
-      ReadPropertyFigures(heading.property_key.substr(0, kPropertyKeyLength), settings), settings,
+      reader.ReadProperty(heading.property_key.substr(0, kPropertyKeyLength), settings), settings,
       personal_taxpayer, report);
 }
-
-uint64_t StatementRecordsRead() { return records_read; }
-void CountStatementRecordRead() { ++records_read; }
-void ResetStatementRecordsRead() { records_read = 0; }
 
 }  // namespace quarnell

@@ -48,29 +48,18 @@ UnitRates RatesFor(const Date& statement_date, const Date& contract_date);
 long double YoungTenantWeight(const Date& birth_date, const Date& statement_date,
                               int32_t age_limit);
 
-// Reads the figures of the property `property_key` (4 packed bytes) from the open rental files:
-// its assets' depreciation for the year, its counted payments and periodic charges, its units
-// with contract, cadastral data, tenants and collections. A read that ends with a status other
-// than 0 ends the walk in progress as if the records had run out. A unit without a contract or
-// cadastral record counts as having an empty contract (type blank, empty date) and no cadastral
-// reference.
-PropertyFigures ReadPropertyFigures(const std::string& property_key,
-                                    const StatementSettings& settings);
-
 // Runs the totals pass and the print pass over `figures`, printing through `report`, which must
 // have begun the property.
 void ComputeStatement(const PropertyFigures& figures, const StatementSettings& settings,
                       bool personal_taxpayer, StatementReport& report);
 
-// The whole statement of one property: begins it in the report, reads its figures and computes.
+class RentalReader;
+
+// The whole statement of one property: begins it in the report, reads its figures through
+// `reader` and computes.
 // REQUIRES: the rental files and the print output are open; the owner's language is in force.
 void PropertyStatement(const ReportHeading& heading, const StatementSettings& settings,
-                       bool personal_taxpayer, StatementReport& report);
-
-// Records read successfully by the statement since the start of the run (for run statistics).
-uint64_t StatementRecordsRead();
-void CountStatementRecordRead();
-void ResetStatementRecordsRead();
+                       bool personal_taxpayer, RentalReader& reader, StatementReport& report);
 
 }  // namespace quarnell
 

@@ -1,12 +1,14 @@
 #include "app/statement_report.h"
 
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "config/translate.h"
 #include "print/print_output.h"
 #include "text/cp850.h"
 #include "text/folding.h"
+#include "text/language.h"
 #include "text/masks.h"
 
 namespace quarnell {
@@ -31,7 +33,21 @@ std::string RateText(double rate) {
   return text.append(std::to_string(RoundHalfEven(100.0L * static_cast<long double>(rate))));
 }
 
+// (language code + "|" + Catalan text) -> translation.
+std::unordered_map<std::string, std::string> translations;
+
 }  // namespace
+
+const std::string& StatementText(std::string_view catalan) {
+  std::string key = LanguageCode();
+  key += '|';
+  key += catalan;
+  auto found = translations.find(key);
+  if (found == translations.end()) found = translations.emplace(key, Translate(catalan)).first;
+  return found->second;
+}
+
+void ForgetStatementTexts() { translations.clear(); }
 
 StatementReport::StatementReport(const Letterhead& letterhead, Date statement_date,
                                  char report_option)
@@ -64,10 +80,10 @@ void StatementReport::PageHeading() {
   if (report_option_ == 'F') {
     PrintDirective("q");
     SetJustification("D");
-    PrintAt(94, Translate(" INGRESSOS"), 0);
-    PrintAt(105, Translate("  DESPESES"), 0);
-    PrintAt(116, Translate(" DEDUCCIÓ"_cp850), 0);
-    PrintAt(126, Translate(" RETENCIÓ"_cp850), 1);
+    PrintAt(94, StatementText(" INGRESSOS"), 0);
+    PrintAt(105, StatementText("  DESPESES"), 0);
+    PrintAt(116, StatementText(" DEDUCCIÓ"_cp850), 0);
+    PrintAt(126, StatementText(" RETENCIÓ"_cp850), 1);
     PrintAt(94, std::string(41, '-'), 1);
   }
 }
@@ -88,7 +104,7 @@ void StatementReport::FirstPageHeading(const std::string& page_text) {
   PrintAt(85, page_text, 2);
 
   PrintAt(1,
-          Translate("COMPTE D'EXPLOTACIÓ DE LA VOSTRA FINCA ("_cp850) +
+          StatementText("COMPTE D'EXPLOTACIÓ DE LA VOSTRA FINCA ("_cp850) +
               PackedToDotted(heading_.property_key) + ")",
           0);
   PrintAt(54, ReorderName(heading_.owner_name), 1);
@@ -96,14 +112,14 @@ void StatementReport::FirstPageHeading(const std::string& page_text) {
   PrintAt(54, heading_.owner_address1, 1);
 
   const std::string date_line =
-      Translate("A DATA ") + FoldText(FormatDate(statement_date_, 2, "dma"));
+      StatementText("A DATA ") + FoldText(FormatDate(statement_date_, 2, "dma"));
   SetJustification("A");
   PrintAt(1, date_line, 0);
   SetJustification("E");
   PrintAt(54, heading_.owner_address2, 1);
   PrintAt(1, std::string(TrimRight(date_line).size(), '='), 0);
   PrintAt(54, heading_.owner_address3, 2);
-  PrintAt(1, Translate("N.I.F. PROPIETARI : ") + heading_.owner_tax_id, 2);
+  PrintAt(1, StatementText("N.I.F. PROPIETARI : ") + heading_.owner_tax_id, 2);
 }
 
 void StatementReport::SectionTitle(const StatementLine& line) {
@@ -112,14 +128,14 @@ void StatementReport::SectionTitle(const StatementLine& line) {
   std::string title;
   switch (line.kind) {
     case kUnitLine:
-      title = Translate("INGRESSOS :");
+      title = StatementText("INGRESSOS :");
       break;
     case kExpenseLine:
     case kVatLine:
     case kDepreciationLine:
       // The depreciation is an expense too: when it opens the section it gets the same title.
       PrintAt(0, "", 1);
-      title = Translate("DESPESES :");
+      title = StatementText("DESPESES :");
       break;
     default:
       // The reduction, exemption and subsidies lines belong to the summary, under no title of
@@ -162,18 +178,18 @@ void StatementReport::FiscalColumns(const StatementLine& line) {
     PrintAt(54, FormatDate(unit.contract_date, 0, "dma"), 0);
     std::string type;
     if (unit.contract_type == 'P') {
-      type = Translate("PROPIET");
+      type = StatementText("PROPIET");
     } else if (line.kind == kNonHousingLine) {
-      type = Translate("LOCAL");
+      type = StatementText("LOCAL");
     } else {
-      type = Translate("HAB.") +
+      type = StatementText("HAB.") +
              RateText(line.kind == kGeneralHousingLine ? unit.general_rate : unit.young_rate);
     }
     PrintAt(65, type, 0);
-    PrintAt(
-        73,
-        IsAllChar(unit.cadastral_ref, ' ') ? Translate("**sense ref.cadas.**") : unit.cadastral_ref,
-        0);
+    PrintAt(73,
+            IsAllChar(unit.cadastral_ref, ' ') ? StatementText("**sense ref.cadas.**")
+                                               : unit.cadastral_ref,
+            0);
   }
   PrintAt(94, FormatAmount(kFiscalAmountMask, line.amount), 0);
   if (unit_line) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/letterhead.h"
 #include "app/statement_figures.h"
@@ -42,6 +43,12 @@ struct StatementLine {
   double retention = 0;               // fiscal unit lines, printed as its negative
   const UnitFigures* unit = nullptr;  // kinds 2 to 4
 };
+
+// Translate of a fixed text of the statement, remembered for the run: the statement prints the
+// same few dozen texts on every page. ForgetStatementTexts starts a run afresh, so a message file
+// changed between runs is read again.
+const std::string& StatementText(std::string_view catalan);
+void ForgetStatementTexts();
 
 class StatementReport {
  public:

@@ -5,6 +5,7 @@
 #include "app/letterhead.h"
 #include "app/parameter_table.h"
 #include "app/rental_files.h"
+#include "app/rental_reader.h"
 #include "app/statement.h"
 #include "app/statement_report.h"
 #include "print/print_output.h"
@@ -26,7 +27,6 @@ constexpr FieldLayout kOwnerLanguage = RentalField("VPropiet", "language");
 constexpr FieldLayout kOwnerTaxId = RentalField("VPropiet", "tax_id");
 constexpr FieldLayout kPropertyDescription = RentalField("VGrups", "description");
 constexpr FieldLayout kPropertySection = RentalField("VGrups", "section");
-constexpr FieldLayout kSectionLetterhead = RentalField("USeccio", "letterhead");
 
 constexpr size_t kOwnerCodeLength = 2;
 constexpr size_t kPropertyKeyLength = 4;
@@ -50,10 +50,10 @@ bool StartsWith(std::span<const char> record, std::string_view key) {
   return std::string_view(record.data(), key.size()) == key;
 }
 
-void OwnerStatements(const StatementSettings& settings, StatementReport& report) {
+void OwnerStatements(const StatementSettings& settings, RentalReader& reader,
+                     StatementReport& report) {
   std::span<const char> owner = RecordArea(kOwnerFile);
   std::span<const char> property = RecordArea(kPropertyFile);
-  std::span<char> section = RecordArea(kSectionFile);
   const std::string owner_code = ReadCode(owner, kOwnerCode);
 
   ReportHeading heading;
@@ -66,13 +66,10 @@ void OwnerStatements(const StatementSettings& settings, StatementReport& report)
 
   int16_t status = Read(kPropertyFile, owner_code, 1);
   while (status == 0 && StartsWith(property, owner_code)) {
-    // A section that is not found leaves the flag planted here: the letterhead prints.
-    section[static_cast<size_t>(kSectionLetterhead.offset)] = 'S';
-    Read(kSectionFile, ReadText(property, kPropertySection), 0);
-    heading.letterhead = ReadChar(section, kSectionLetterhead) == 'S';
+    heading.letterhead = reader.SectionLetterhead(ReadChar(property, kPropertySection));
     heading.property_key.assign(property.data(), kPropertyKeyLength);
     heading.property_description = ReadText(property, kPropertyDescription);
-    PropertyStatement(heading, settings, personal, report);
+    PropertyStatement(heading, settings, personal, reader, report);
     status = Next(kPropertyFile);
   }
 }
@@ -89,7 +86,9 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
   settings.report_option = report_option.empty() ? ' ' : report_option.front();
   settings.parameters = ParameterTableValues();
   StatementReport report(AgencyLetterhead(), statement_date, settings.report_option);
+  RentalReader reader;
 
+  ForgetStatementTexts();
   OpenPrintOutput(device);
   SetCurrency("p");
 
@@ -104,7 +103,7 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
         progress_observer(PackedToDotted(ReadCode(owner, kOwnerCode)),
                           ReorderName(ReadText(owner, kOwnerName)));
       }
-      OwnerStatements(settings, report);
+      OwnerStatements(settings, reader, report);
     }
     SetLanguageCode(PopText());
     status = Next(kOwnerFile);

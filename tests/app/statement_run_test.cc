@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/rental_files.h"
+#include "app/rental_reader.h"
 #include "app/statement_support.h"
 
 namespace quarnell {
@@ -485,6 +487,40 @@ TEST(StatementRunTest, PaymentsBecomeExpenseLinesVatAndSubsidies) {
       "I.V.A. NO DEDUÏT |         9,00-",
       "SUBVENCIONS|       500,00 "};
   EXPECT_EQ(expense_lines(), with_table);
+}
+
+// The forward walk gives every key's records whatever the jumps between the keys sought: short
+// gaps are stepped over, long ones and backward jumps position the file again, and the end of
+// the file stays the end.
+TEST(StatementRunTest, ForwardWalkFindsEachKeysRecords) {
+  TestAgency agency;
+  std::string collections = "owner,property,unit,date,amount\n";
+  const std::pair<int, int> units[] = {{1, 3}, {2, 40}, {3, 1}, {5, 2}};  // unit, records
+  for (auto [unit, count] : units) {
+    for (int i = 1; i <= count; ++i) {
+      collections += "1,1," + std::to_string(unit) + ",2023-01-01," + std::to_string(i) + ".00\n";
+    }
+  }
+  agency.Import("VCobros", collections);
+  StartUpWithoutScreen();
+  ForwardWalk walk(kCollectionFile);
+  auto records_of = [&](int unit) {
+    const std::string key = UnitKey(1, 1, unit);
+    std::vector<int32_t> amounts;
+    for (bool found = walk.Seek(key); found; found = walk.NextWith(key)) {
+      amounts.push_back(ReadAmount(walk.record(), RentalField("VCobros", "amount")) / 100);
+    }
+    return amounts.size();
+  };
+  const std::pair<int, size_t> seeks[] = {
+      {1, 3},  {3, 1},           // over unit 2's 40 records: positioned again
+      {4, 0},  {5, 2}, {2, 40},  // backwards
+      {2, 40}, {6, 0}, {7, 0},   // past the end
+      {1, 3},
+  };
+  for (auto [unit, expected] : seeks) EXPECT_EQ(records_of(unit), expected) << "unit " << unit;
+  int16_t status = 0;
+  ResetRecordFiles(status);
 }
 
 }  // namespace
