@@ -1,0 +1,307 @@
+// Statement runs of a generated agency through the batch program, against the reads no statement
+// can avoid, done by SQLite itself on the same record files in the same run.
+//
+//   statement_run [--owners 500,2000] [--runs R] [--dir DIR]
+//
+// For each owner count an agency is made by `qebdata generate DIR/agency-N --owners N` (kept and
+// reused). Then, R times in turn:
+//   - `quarnell --batch --date 31122025 --from 1 --to 9999 --layout N --no-print --stats`, and the
+//     same with --layout F, each a child process: wall time, peak resident memory (wait4) and the
+//     records it read (from --stats);
+//   - the floor: one SQL pass over VCobros.dat and VPagos.dat that computes each unit's net
+//     collections of 2025 and each property's counted payments (amount, base and VAT of the
+//     payments dated in 2025 with kind "P" and state "N"), with the engine's connection settings.
+// Each figure is the best of the runs. The peak memory of a run is also split, in a forked child
+// that runs the same statement in-process, into the record manager's SQLite page cache
+// (sqlite3_memory_highwater) and the rest, which is the statement's own.
+// Output: Markdown tables on standard output.
+#include "app/statement_run.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/run_driver.h"
+#include "records/record_files.h"
+#include "text/dates.h"
+#include "text/folding.h"
+
+extern char** environ;
+
+namespace {
+
+struct Options {
+  std::vector<int> owners = {500, 2000};
+  int runs = 3;
+  std::string dir = "bench-data";
+};
+
+struct ChildRun {
+  int status = -1;
+  double seconds = 0;
+  long peak_kib = 0;
+  std::string err;
+};
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "statement_run: %s\n", what.c_str());
+  std::exit(1);
+}
+
+ChildRun Spawn(const std::vector<std::string>& args, const std::string& err_path) {
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  for (std::string& arg : copy) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  ChildRun run;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    Fail("cannot start " + args[0]);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  posix_spawn_file_actions_destroy(&actions);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.peak_kib = usage.ru_maxrss;
+  std::ifstream in(err_path);
+  run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return run;
+}
+
+// le32(blob, offset): the little-endian 32-bit signed integer at a 0-based offset of a record.
+void Le32(sqlite3_context* context, int, sqlite3_value** values) {
+  const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(values[0]));
+  const int size = sqlite3_value_bytes(values[0]);
+  const int offset = sqlite3_value_int(values[1]);
+  if (bytes == nullptr || offset < 0 || offset + 4 > size) {
+    sqlite3_result_int(context, 0);
+    return;
+  }
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | bytes[offset + i];
+  sqlite3_result_int64(context, static_cast<int32_t>(value));
+}
+
+struct FloorRun {
+  double seconds = 0;
+  int64_t records = 0;  // rows scanned
+  int64_t groups = 0;   // units and properties computed
+};
+
+// One aggregate query over one record file, from opening the file to its last row; returns the
+// groups, adds the time taken and, counted apart, the rows the query scanned.
+int64_t Aggregate(const std::string& path, const std::string& sql, double* seconds, int64_t* rows) {
+  const auto start = std::chrono::steady_clock::now();
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    Fail("cannot open " + path);
+  }
+  sqlite3_exec(db, "PRAGMA mmap_size=0; PRAGMA cache_size=-65536;", nullptr, nullptr, nullptr);
+  sqlite3_create_function(db, "le32", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Le32, nullptr,
+                          nullptr);
+  // Dates are packed: each byte 128 + two digits; 31 December 2025 is 148 153 140 159.
+  const unsigned char year[2] = {148, 153};
+  const unsigned char date[4] = {148, 153, 140, 159};
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    Fail(std::string("cannot prepare the floor query: ") + sqlite3_errmsg(db));
+  }
+  sqlite3_bind_blob(statement, 1, year, 2, SQLITE_STATIC);
+  sqlite3_bind_blob(statement, 2, date, 4, SQLITE_STATIC);
+  int64_t groups = 0;
+  int64_t checksum = 0;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    ++groups;
+    checksum += sqlite3_column_int64(statement, 1);
+  }
+  sqlite3_finalize(statement);
+  *seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  sqlite3_stmt* count = nullptr;
+  sqlite3_prepare_v2(db, "SELECT count(*) FROM records", -1, &count, nullptr);
+  if (sqlite3_step(count) == SQLITE_ROW) *rows += sqlite3_column_int64(count, 0);
+  sqlite3_finalize(count);
+  sqlite3_close(db);
+  if (checksum == INT64_MIN) std::puts("");  // keeps the sums from being optimised away
+  return groups;
+}
+
+FloorRun Floor(const std::string& root) {
+  FloorRun run;
+  int64_t rows = 0;
+  run.groups += Aggregate(root + "DADES/VCobros.dat",
+                          "SELECT substr(data, 1, 6),"
+                          " sum(le32(data, 12) - le32(data, 16) - le32(data, 38) - le32(data, 59)),"
+                          " sum(le32(data, 59))"
+                          " FROM records"
+                          " WHERE substr(data, 9, 2) = ?1 AND substr(data, 9, 4) <= ?2"
+                          " GROUP BY substr(data, 1, 6)",
+                          &run.seconds, &rows);
+  run.groups += Aggregate(root + "DADES/VPagos.dat",
+                          "SELECT substr(data, 1, 4), sum(le32(data, 42)), sum(le32(data, 46)),"
+                          " sum(le32(data, 52)), count(*)"
+                          " FROM records"
+                          " WHERE substr(data, 5, 2) = ?1 AND substr(data, 5, 4) <= ?2"
+                          " AND substr(data, 68, 1) = X'50' AND substr(data, 77, 1) = X'4E'"
+                          " GROUP BY substr(data, 1, 4)",
+                          &run.seconds, &rows);
+  run.records = rows;
+  return run;
+}
+
+struct MemorySplit {
+  long peak_kib = 0;
+  long sqlite_kib = 0;
+};
+
+// Runs the statement of every owner in a forked child, in-process, with the environment set for
+// the agency, and reports its peak resident size and SQLite's peak memory.
+MemorySplit SplitMemory(const char* layout) {
+  int fds[2];
+  if (pipe(fds) != 0) Fail("pipe");
+  const pid_t pid = fork();
+  if (pid < 0) Fail("fork");
+  if (pid == 0) {
+    close(fds[0]);
+    quarnell::StartUpWithoutScreen();
+    quarnell::StatementRun(quarnell::ParseDate("31122025"), quarnell::DottedToPacked("1"),
+                           quarnell::DottedToPacked("9999"), layout, "PDF");
+    int16_t status = 0;
+    quarnell::ResetRecordFiles(status);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    MemorySplit split{usage.ru_maxrss, static_cast<long>(sqlite3_memory_highwater(0) / 1024)};
+    if (write(fds[1], &split, sizeof split) != sizeof split) _exit(1);
+    _exit(0);
+  }
+  close(fds[1]);
+  MemorySplit split;
+  if (read(fds[0], &split, sizeof split) != sizeof split) Fail("the in-process run failed");
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return split;
+}
+
+int64_t RecordsRead(const std::string& stats) {
+  const size_t owners = stats.find(" owners, ");
+  if (owners == std::string::npos) return 0;
+  return std::strtoll(stats.c_str() + owners + 9, nullptr, 10);
+}
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) Fail("usage: statement_run [--owners 500,2000] [--runs R] [--dir DIR]");
+    const std::string value = argv[++i];
+    if (arg == "--owners") {
+      options.owners.clear();
+      std::stringstream list(value);
+      for (std::string item; std::getline(list, item, ',');) {
+        options.owners.push_back(std::atoi(item.c_str()));
+      }
+    } else if (arg == "--runs") {
+      options.runs = std::max(1, std::atoi(value.c_str()));
+    } else if (arg == "--dir") {
+      options.dir = value;
+    } else {
+      Fail("unknown argument " + arg);
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  const std::string bin = QEB_BIN_DIR;
+  std::filesystem::create_directories(options.dir);
+  const std::string base = std::filesystem::absolute(options.dir).string() + "/";
+  const std::string err_path = base + "stderr.txt";
+
+  std::string memory_table =
+      "\n| Owners | Layout | Peak memory | SQLite page cache | The rest |\n|---|---|---|---|---|\n";
+  std::printf(
+      "| Owners | Run | Wall time | Records read | Records/s | Peak memory | Ratio to "
+      "floor |\n|---|---|---|---|---|---|---|\n");
+  for (int owners : options.owners) {
+    const std::string root = base + "agency-" + std::to_string(owners) + "/";
+    if (!std::filesystem::exists(root + "DADES/VCobros.dat")) {
+      std::fprintf(stderr, "statement_run: generating %d owners in %s\n", owners, root.c_str());
+      ChildRun made =
+          Spawn({bin + "/qebdata", "generate", root, "--owners", std::to_string(owners)}, err_path);
+      if (made.status != 0) Fail("qebdata generate failed: " + made.err);
+    }
+    setenv("QEBROOT", root.c_str(), 1);
+    setenv("QEBTMP", (root + "tmp/").c_str(), 1);
+    setenv("QEBEXE", (bin + "/").c_str(), 1);
+
+    ChildRun best[2];
+    FloorRun floor;
+    floor.seconds = 1e9;
+    Floor(root);  // warms the system's file cache like the runs before it
+    for (int run = 0; run < options.runs; ++run) {
+      const char* layouts[2] = {"N", "F"};
+      for (int l = 0; l < 2; ++l) {
+        ChildRun child = Spawn({bin + "/quarnell", "--batch", "--date", "31122025", "--from", "1",
+                                "--to", "9999", "--layout", layouts[l], "--no-print", "--stats"},
+                               err_path);
+        if (child.status != 0) Fail("quarnell failed: " + child.err);
+        if (run == 0 || child.seconds < best[l].seconds) {
+          const long peak = std::max(best[l].peak_kib, child.peak_kib);
+          best[l] = child;
+          best[l].peak_kib = peak;
+        } else {
+          best[l].peak_kib = std::max(best[l].peak_kib, child.peak_kib);
+        }
+      }
+      FloorRun f = Floor(root);
+      if (f.seconds < floor.seconds) floor = f;
+    }
+    for (int l = 0; l < 2; ++l) {
+      const int64_t records = RecordsRead(best[l].err);
+      std::printf("| %d | layout %s | %.2f s | %lld | %.0f | %.1f MiB | %.2f |\n", owners,
+                  l == 0 ? "N" : "F", best[l].seconds, static_cast<long long>(records),
+                  records / best[l].seconds, best[l].peak_kib / 1024.0,
+                  best[l].seconds / floor.seconds);
+    }
+    std::printf("| %d | floor (SQL) | %.2f s | %lld | %.0f | | 1 |\n", owners, floor.seconds,
+                static_cast<long long>(floor.records), floor.records / floor.seconds);
+    std::fflush(stdout);
+    for (const char* layout : {"N", "F"}) {
+      const MemorySplit split = SplitMemory(layout);
+      char row[160];
+      std::snprintf(row, sizeof row, "| %d | %s | %.1f MiB | %.1f MiB | %.1f MiB |\n", owners,
+                    layout, split.peak_kib / 1024.0, split.sqlite_kib / 1024.0,
+                    (split.peak_kib - split.sqlite_kib) / 1024.0);
+      memory_table += row;
+    }
+  }
+  std::printf("%s", memory_table.c_str());
+  return 0;
+}
