@@ -107,84 +107,59 @@ JUSD
  14 ,====================================================================, 1 
 )";
 
-// The same in the fiscal layout: the unit's allocated expenses are the property's 2,720.00.
-constexpr char kWorkedFiscalLayout[] = R"(DEVICEPDF
-PAGE 66 
-*@e
- 0 ,, 7 
-JUSD
- 85 ,PAGINA    1, 2 
- 1 ,COMPTE D'EXPLOTACIÓ DE LA VOSTRA FINCA (1.1), 0 
- 54 ,MARIA GARCIA LOPEZ, 1 
- 1 ,C. DEL MAR, 5, 0 
- 54 ,C. MAJOR 1                              , 1 
-JUSA
- 1 ,A DATA 31 DE DESEMBRE DEL 2023, 0 
-JUSE
- 54 ,08001 BARCELONA                         , 1 
- 1 ,==============================, 0 
- 54 ,BARCELONA                               , 2 
- 1 ,N.I.F. PROPIETARI : ES12345678Z      , 2 
-*q
-JUSD
- 94 , INGRESSOS, 0 
- 105 ,  DESPESES, 0 
- 116 , DEDUCCIÓ, 0 
- 126 , RETENCIÓ, 1 
- 94 ,-----------------------------------------, 1 
- 1 ,PIS 1R 1A, 0 
-JUSD
- 42 ,0101/HAB/00, 0 
- 54 ,1/5/2016  , 0 
- 65 ,HAB. 60, 0 
- 73 ,9872023VH5797S0001WX, 0 
- 94 , 12.000,00 , 0 
- 105 ,  2.720,00 , 0 
- 116 , 5.568,00 , 0 
- 126 ,     0,00 , 0 
- 0 ,, 1 
-)";
-
-TEST(StatementRunTest, WorkedPropertyWithAContractWithoutYoungTenantRate) {
+TEST(StatementRunTest, WorkedPropertyInTheAccountLayout) {
   TestAgency agency;
   ImportWorkedProperty(agency, "2016-05-01");
   EXPECT_EQ(agency.Run("31122023", "1", "9999", "N").Text(), kWorkedAccountLayout);
-  EXPECT_EQ(agency.Run("31/12/2023", "1", "1", "F").Text(), kWorkedFiscalLayout);
 }
 
-// With a 2012 contract the tenant aged 25 is young (rate 1, limit 31): the whole result is
-// exempt and the fiscal result is 0, a profit.
-TEST(StatementRunTest, WorkedPropertyWithAYoungTenant) {
-  TestAgency agency;
-  ImportWorkedProperty(agency, "2012-05-01");
-  Spool account = agency.Run("31122023", "1", "9999", "N");
-  std::vector<std::string> amounts;
-  for (const auto& text : account.texts) {
-    if (text.column == 14 || text.column == 69) amounts.push_back(text.text);
-  }
-  const std::vector<std::string> expected = {"PIS 1R 1A",          "    12.000,00 ",
-                                             "-------------",      "TOTAL INGRESSOS ",
-                                             "    12.000,00 ",     "COMUNITAT DE PROPIETARIS ",
-                                             "     2.000,00-",     "I.V.A. NO DEDUÏT ",
-                                             "       420,00-",     "AMORTITZACIÓ IMMOBLE ",
-                                             "       300,00-",     "-------------",
-                                             "TOTAL DESPESES ",    "     2.720,00-",
-                                             "-------------",      "BENEFICIS EXPLOTACIÓ ",
-                                             "     9.280,00 ",     "EXEMPCIÓ RESULTATS HABITATGES ",
-                                             "     9.280,00-",     "-------------",
-                                             "BENEFICIS FISCALS ", "         0,00 ",
-                                             std::string(68, '=')};
-  EXPECT_EQ(amounts, expected);
+// The contract's date decides the rates: in 2016 no young-tenant rate, so the general rate
+// reduces the result; in 2012 the tenant aged 25 is young (rate 1, limit 31) and the whole result
+// is exempt, leaving a fiscal result of 0, a profit. The fiscal layout allocates the property's
+// expenses to the unit.
+TEST(StatementRunTest, WorkedPropertyReductionOrExemption) {
+  struct Case {
+    const char* contract;
+    std::vector<std::string> summary;  // labels and amounts after the operating result
+    std::vector<std::string> fiscal_row;
+  };
+  const Case cases[] = {
+      {"2016-05-01",
+       {"REDUCCIÓ RESULTATS HABITATGES ", "     5.568,00-", "-------------", "BENEFICIS FISCALS ",
+        "     3.712,00 ", std::string(68, '=')},
+       {"PIS 1R 1A", "0101/HAB/00", "1/5/2016  ", "HAB. 60", "9872023VH5797S0001WX", " 12.000,00 ",
+        "  2.720,00 ", " 5.568,00 ", "     0,00 ", ""}},
+      {"2012-05-01",
+       {"EXEMPCIÓ RESULTATS HABITATGES ", "     9.280,00-", "-------------", "BENEFICIS FISCALS ",
+        "         0,00 ", std::string(68, '=')},
+       {"PIS 1R 1A", "0101/HAB/00", "1/5/2012  ", "HAB. 100", "9872023VH5797S0001WX", " 12.000,00 ",
+        "  2.720,00 ", " 9.280,00 ", "     0,00 ", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.contract);
+    TestAgency agency;
+    ImportWorkedProperty(agency, c.contract);
+    Spool account = agency.Run("31122023", "1", "9999", "N");
+    const auto* result = account.Find("BENEFICIS EXPLOTACIÓ");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(account.texts[static_cast<size_t>(result - account.texts.data()) + 1].text,
+              "     9.280,00 ");
+    std::vector<std::string> summary;
+    for (const auto* text = result + 2; text != account.texts.data() + account.texts.size();
+         ++text) {
+      summary.push_back(text->text);
+    }
+    EXPECT_EQ(summary, c.summary);
 
-  Spool fiscal = agency.Run("31122023", "1", "9999", "F");
-  std::vector<std::string> row;
-  for (const auto& text : fiscal.texts) {
-    if (text.line == fiscal.Find("PIS 1R 1A")->line) row.push_back(text.text);
+    Spool fiscal = agency.Run("31/12/2023", "1", "1", "F");
+    const auto* unit = fiscal.Find("PIS 1R 1A");
+    ASSERT_NE(unit, nullptr);
+    std::vector<std::string> row;
+    for (const auto& text : fiscal.texts) {
+      if (text.page == unit->page && text.line == unit->line) row.push_back(text.text);
+    }
+    EXPECT_EQ(row, c.fiscal_row);
   }
-  const std::vector<std::string> expected_row = {
-      "PIS 1R 1A",   "0101/HAB/00", "1/5/2012  ", "HAB. 100",   "9872023VH5797S0001WX",
-      " 12.000,00 ", "  2.720,00 ", " 9.280,00 ", "     0,00 ", ""};
-  EXPECT_EQ(row, expected_row);
 }
 
 // Owners in the four languages, one that is not reported, one without properties, and owner 10
