@@ -6,14 +6,14 @@
 // For each owner count an agency is made by `qebdata generate DIR/agency-N --owners N` (kept and
 // reused). Then, R times in turn:
 //   - `quarnell --batch --date 31122025 --from 1 --to 9999 --layout N --no-print --stats`, and the
-//     same with --layout F, each a child process: wall time, peak resident memory (wait4) and the
-//     records it read (from --stats);
+//     same with --layout F, each a child process: wall time, and its peak resident memory and the
+//     records it read (both from --stats);
 //   - the floor: one SQL pass over VCobros.dat and VPagos.dat that computes each unit's net
 //     collections of 2025 and each property's counted payments (amount, base and VAT of the
 //     payments dated in 2025 with kind "P" and state "N"), with the engine's connection settings.
-// Each figure is the best of the runs. The peak memory of a run is also split, in a forked child
-// that runs the same statement in-process, into the record manager's SQLite page cache
-// (sqlite3_memory_highwater) and the rest, which is the statement's own.
+// Each figure is the best of the runs. The peak memory of a run is also split into the record
+// manager's SQLite page cache (sqlite3_memory_highwater, in a forked child that runs the same
+// statement in-process) and the rest, which is the statement's own.
 // Output: Markdown tables on standard output.
 #include "app/statement_run.h"
 
@@ -86,9 +86,13 @@ ChildRun Spawn(const std::vector<std::string>& args, const std::string& err_path
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   posix_spawn_file_actions_destroy(&actions);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run.peak_kib = usage.ru_maxrss;
   std::ifstream in(err_path);
   run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // The child's own peak, from its --stats line: the rusage of a spawned child also counts the
+  // memory of this process, which it shared until it started the program.
+  const size_t peak = run.err.find("peak memory ");
+  run.peak_kib = peak == std::string::npos ? usage.ru_maxrss
+                                           : std::strtol(run.err.c_str() + peak + 12, nullptr, 10);
   return run;
 }
 
@@ -172,38 +176,33 @@ FloorRun Floor(const std::string& root) {
   return run;
 }
 
-struct MemorySplit {
-  long peak_kib = 0;
-  long sqlite_kib = 0;
-};
-
 // Runs the statement of every owner in a forked child, in-process, with the environment set for
-// the agency, and reports its peak resident size and SQLite's peak memory.
-MemorySplit SplitMemory(const char* layout) {
+// the agency, and reports SQLite's peak memory in it: the part of the program's peak that is the
+// record manager's page cache.
+long SqlitePeakKib(const char* layout) {
   int fds[2];
   if (pipe(fds) != 0) Fail("pipe");
   const pid_t pid = fork();
   if (pid < 0) Fail("fork");
   if (pid == 0) {
     close(fds[0]);
+    sqlite3_memory_highwater(1);  // count only this run, not what the parent's queries used
     quarnell::StartUpWithoutScreen();
     quarnell::StatementRun(quarnell::ParseDate("31122025"), quarnell::DottedToPacked("1"),
                            quarnell::DottedToPacked("9999"), layout, "PDF");
     int16_t status = 0;
     quarnell::ResetRecordFiles(status);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    MemorySplit split{usage.ru_maxrss, static_cast<long>(sqlite3_memory_highwater(0) / 1024)};
-    if (write(fds[1], &split, sizeof split) != sizeof split) _exit(1);
+    const long kib = static_cast<long>(sqlite3_memory_highwater(0) / 1024);
+    if (write(fds[1], &kib, sizeof kib) != sizeof kib) _exit(1);
     _exit(0);
   }
   close(fds[1]);
-  MemorySplit split;
-  if (read(fds[0], &split, sizeof split) != sizeof split) Fail("the in-process run failed");
+  long kib = 0;
+  if (read(fds[0], &kib, sizeof kib) != sizeof kib) Fail("the in-process run failed");
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  return split;
+  return kib;
 }
 
 int64_t RecordsRead(const std::string& stats) {
@@ -293,12 +292,13 @@ int main(int argc, char** argv) {
     std::printf("| %d | floor (SQL) | %.2f s | %lld | %.0f | | 1 |\n", owners, floor.seconds,
                 static_cast<long long>(floor.records), floor.records / floor.seconds);
     std::fflush(stdout);
-    for (const char* layout : {"N", "F"}) {
-      const MemorySplit split = SplitMemory(layout);
+    for (int l = 0; l < 2; ++l) {
+      const char* layout = l == 0 ? "N" : "F";
+      const long sqlite_kib = SqlitePeakKib(layout);
       char row[160];
       std::snprintf(row, sizeof row, "| %d | %s | %.1f MiB | %.1f MiB | %.1f MiB |\n", owners,
-                    layout, split.peak_kib / 1024.0, split.sqlite_kib / 1024.0,
-                    (split.peak_kib - split.sqlite_kib) / 1024.0);
+                    layout, best[l].peak_kib / 1024.0, sqlite_kib / 1024.0,
+                    (best[l].peak_kib - sqlite_kib) / 1024.0);
       memory_table += row;
     }
   }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "app/rental_reader.h"
@@ -22,6 +23,16 @@
 namespace quarnell {
 namespace {
 
+// The process's peak resident size since it started this program (VmHWM), 0 when unknown. Unlike
+// getrusage, it does not count what the parent held before the program was started.
+long PeakResidentKib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
 constexpr char kUsage[] =
     "usage: quarnell --batch --date DATE --from CODE --to CODE --layout N|F [--no-print] "
     "[--stats]\n"
@@ -36,7 +47,7 @@ constexpr char kHelp[] =
     "  --to CODE         last owner code (1 to 9999, not below --from)\n"
     "  --layout N|F      N: the account layout; F: the fiscal layout\n"
     "  --no-print        leave the spool file for later; do not start the print program\n"
-    "  --stats           owners, records read and time on standard error at the end\n"
+    "  --stats           owners, records read, time and peak memory on standard error at the end\n"
     "\n"
     "Environment: QEBROOT the installation root (record files in DADES/), QEBTMP the session\n"
     "directory (Sessio.ini, TovaTerm.ini, the spool file qebprint.tmp), QEBEXE the directory of\n"
@@ -105,7 +116,7 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     err << "quarnell: " << owners << " owners, " << StatementRecordsRead() << " records read in "
-        << seconds << " s" << std::endl;
+        << seconds << " s, peak memory " << PeakResidentKib() << " KiB" << std::endl;
   }
   if (request.print) {
     out.flush();
