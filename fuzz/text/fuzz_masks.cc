@@ -1,4 +1,4 @@
-// Edit masks, amounts and number texts with arbitrary masks, specs and values (infinite, not a
+// Edit masks, amounts and number texts with arbitrary masks, field formats and values (infinite, not a
 // number and huge ones included): nothing may crash, and every formatted text has its mask's
 // length.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   const double value = PickValue(input);
   const std::string command = input.ConsumeRandomLengthString(4);
-  const std::string spec = input.ConsumeRandomLengthString(12);
+  const std::string format = input.ConsumeRandomLengthString(12);
   const std::string number = input.ConsumeRandomLengthString(40);
   const int decimals = input.ConsumeIntegralInRange<int>(-2, 20);
   const double minimum = PickValue(input);
@@ -65,14 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!std::isfinite(value)) {
     Check(quarnell::FormatMask(mask, value) == std::string(mask.size(), '!'));
   }
-  quarnell::FixedNumberText(value, spec);
+  quarnell::FixedNumberText(value, format);
   quarnell::NumberText(value);
   quarnell::ZeroPad(input.ConsumeIntegral<int64_t>(), decimals);
   const int32_t rounded = quarnell::RoundHalfEven(value);
   if (std::isfinite(value) && std::fabs(value) < 2e9) {
     Check(std::fabs(static_cast<double>(rounded) - value) <= 0.5);
   }
-  quarnell::CheckNumberSyntax(number, spec);
+  quarnell::CheckNumberSyntax(number, format);
   quarnell::ValidateNumber(number, minimum, maximum, decimals);
   quarnell::SetUserSettingReader({});
   return 0;

@@ -248,7 +248,7 @@ std::string UnitKey(int32_t owner, int32_t property, int32_t unit);
 // ---- Dictionaries ------------------------------------------------------------------------------
 
 // The content of the dictionary file "ddf\<base>.xdf" of `file`: a 2-byte little-endian length,
-// then the record manager's Create data (file header and one specification per key segment).
+// then the record manager's Create data (file header and one 16-byte descriptor per key segment).
 std::string DictionaryBytes(const FileLayout& file);
 
 }  // namespace quarnell

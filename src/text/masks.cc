@@ -19,8 +19,8 @@ namespace {
 // The peseta rate is held in single precision, as the amounts printed in pesetas always were.
 constexpr double kPesetaFactor = static_cast<double>(166.386f);
 
-// Spec widths beyond this make no sense for a field and would only exhaust memory.
-constexpr int64_t kMaxSpecNumber = 999;
+// Field widths beyond this make no sense for a field and would only exhaust memory.
+constexpr int64_t kMaxFormatNumber = 999;
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c; }
 
@@ -442,16 +442,16 @@ const CurrencyState& Currency() { return MutableCurrency(); }
 
 std::string NumberText(double value) { return FixedNumberText(value, ""); }
 
-std::string FixedNumberText(double value, std::string_view spec) {
+std::string FixedNumberText(double value, std::string_view format) {
   int64_t width = 0;
   int64_t decimals = 0;
   bool point = false;
   bool implied_point = false, zero_integer = false, plus_sign = false, n_sign = false,
        m_sign = false;
-  for (const char c : spec) {
+  for (const char c : format) {
     if (c >= '0' && c <= '9') {
       int64_t& target = point ? decimals : width;
-      target = std::min(target * 10 + (c - '0'), kMaxSpecNumber);
+      target = std::min(target * 10 + (c - '0'), kMaxFormatNumber);
       continue;
     }
     switch (Upper(c)) {

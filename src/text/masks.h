@@ -34,8 +34,8 @@ const CurrencyState& Currency();
 
 // The value with all its significant decimals, "." as point, "-" when negative; "" for 0.
 std::string NumberText(double value);
-// A fixed-width digit field driven by a spec such as "8.2", "6.2VS".
-std::string FixedNumberText(double value, std::string_view spec);
+// A fixed-width digit field driven by a format such as "8.2", "6.2VS".
+std::string FixedNumberText(double value, std::string_view format);
 // The value as exactly `width` digits, zero-filled, keeping the last digits; the sign is dropped.
 std::string ZeroPad(int64_t value, int width);
 

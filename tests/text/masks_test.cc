@@ -193,7 +193,7 @@ TEST(CurrencyTest, CommandsChangeTheState) {
 TEST(NumberTextTest, FixedNumberText) {
   struct Case {
     double value;
-    const char* spec;
+    const char* format;
     const char* expected;
   };
   const Case cases[] = {
@@ -221,7 +221,7 @@ TEST(NumberTextTest, FixedNumberText) {
       {kNan, "", ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FixedNumberText(c.value, c.spec), c.expected) << c.value << " " << c.spec;
+    EXPECT_EQ(FixedNumberText(c.value, c.format), c.expected) << c.value << " " << c.format;
   }
   // Absurd widths are bounded rather than exhausting memory.
   EXPECT_EQ(FixedNumberText(1, "99999999999").size(), 999u);
