@@ -3,9 +3,9 @@
 // offset; the statement reads fields through it and the data tool builds records, dictionaries
 // and CSV columns from it.
 //
-// Fields are looked up by file and name once, at compile time where possible:
+// Fields are looked up by file and name once, at compile time; app/rental_fields.h names every
+// field the program uses:
 //
-//   inline constexpr FieldLayout kCollectionAmount = RentalField("VCobros", "amount");
 //   int32_t amount = ReadAmount(record_area, kCollectionAmount);
 //
 // A misspelt file or field name in a RentalField call does not compile.

@@ -3,46 +3,13 @@
 #include <algorithm>
 
 #include "app/depreciation.h"
+#include "app/rental_fields.h"
 #include "app/rental_files.h"
 #include "records/record_files.h"
 #include "text/folding.h"
 
 namespace quarnell {
 namespace {
-
-constexpr FieldLayout kAssetMethod = RentalField("VAmortit", "method");
-constexpr FieldLayout kAssetCost = RentalField("VAmortit", "cost");
-constexpr FieldLayout kAssetRate = RentalField("VAmortit", "rate");
-constexpr FieldLayout kAssetLife = RentalField("VAmortit", "life");
-constexpr FieldLayout kAssetStart = RentalField("VAmortit", "start");
-
-constexpr FieldLayout kPaymentDate = RentalField("VPagos", "date");
-constexpr FieldLayout kPaymentConcept = RentalField("VPagos", "concept");
-constexpr FieldLayout kPaymentDescription = RentalField("VPagos", "description");
-constexpr FieldLayout kPaymentAmount = RentalField("VPagos", "amount");
-constexpr FieldLayout kPaymentBase = RentalField("VPagos", "base");
-constexpr FieldLayout kPaymentVat = RentalField("VPagos", "vat");
-constexpr FieldLayout kPaymentKind = RentalField("VPagos", "kind");
-constexpr FieldLayout kPaymentSupplier = RentalField("VPagos", "supplier");
-constexpr FieldLayout kPaymentState = RentalField("VPagos", "state");
-constexpr FieldLayout kSupplierSubsidy = RentalField("Industri", "subsidy");
-constexpr FieldLayout kConceptDescription = RentalField("VDespesa", "description");
-constexpr FieldLayout kChargeDate = RentalField("VCapPeri", "date");
-constexpr FieldLayout kChargeAmount = RentalField("VCapPeri", "amount");
-constexpr FieldLayout kSectionLetterhead = RentalField("USeccio", "letterhead");
-
-constexpr FieldLayout kUnitDescription = RentalField("VDepBase", "description");
-constexpr FieldLayout kUnitReference = RentalField("VDepBase", "reference");
-constexpr FieldLayout kContractType = RentalField("VDepCont", "type");
-constexpr FieldLayout kContractDate = RentalField("VDepCont", "date");
-constexpr FieldLayout kCadastralRef = RentalField("VDepCada", "cadastral_ref");
-constexpr FieldLayout kTenantBirthDate = RentalField("VLlogate", "birth_date");
-constexpr FieldLayout kTenantYoung = RentalField("VLlogate", "young");
-constexpr FieldLayout kCollectionDate = RentalField("VCobros", "date");
-constexpr FieldLayout kCollectionAmount = RentalField("VCobros", "amount");
-constexpr FieldLayout kCollectionDeducted1 = RentalField("VCobros", "deducted1");
-constexpr FieldLayout kCollectionDeducted2 = RentalField("VCobros", "deducted2");
-constexpr FieldLayout kCollectionRetention = RentalField("VCobros", "retention");
 
 constexpr size_t kUnitKeyLength = 6;
 // Records a walk steps over before it positions the file by key instead (an owner skipped, a
@@ -142,9 +109,9 @@ bool RentalReader::SectionLetterhead(char section_code) {
   if (found != sections_.end()) return found->second;
   // A section that is not found leaves the flag planted here: the letterhead prints.
   std::span<char> section = RecordArea(kSectionFile);
-  section[static_cast<size_t>(kSectionLetterhead.offset)] = 'S';
+  section[static_cast<size_t>(kSectionLetterheadFlag.offset)] = 'S';
   if (GetByKeyStatus(kSectionFile, 0, std::string(1, section_code), 0) == 0) ++records_read;
-  const bool letterhead = ReadChar(section, kSectionLetterhead) == 'S';
+  const bool letterhead = ReadChar(section, kSectionLetterheadFlag) == 'S';
   sections_.emplace(section_code, letterhead);
   return letterhead;
 }
@@ -167,7 +134,7 @@ bool RentalReader::SubsidySupplier(const std::string& supplier_code) {
   bool subsidy = false;
   if (GetByKeyStatus(kSupplierFile, 0, supplier_code, 0) == 0) {
     ++records_read;
-    subsidy = ReadChar(RecordArea(kSupplierFile), kSupplierSubsidy) == 'D';
+    subsidy = ReadChar(RecordArea(kSupplierFile), kSupplierSubsidyFlag) == 'D';
   }
   suppliers_.emplace(supplier_code, subsidy);
   return subsidy;
@@ -260,7 +227,8 @@ void RentalReader::Units(const std::string& property_key, const Date& statement_
       unit.contract_type = ReadChar(contracts_.record(), kContractType);
       unit.contract_date = ReadDate(contracts_.record(), kContractDate);
     }
-    if (cadastre_.Seek(unit_key)) unit.cadastral_ref = ReadText(cadastre_.record(), kCadastralRef);
+    if (cadastre_.Seek(unit_key))
+      unit.cadastral_ref = ReadText(cadastre_.record(), kCadastralReference);
     const UnitRates rates = RatesFor(statement_date, unit.contract_date);
     unit.general_rate = rates.general_rate;
     unit.young_rate = rates.young_rate;
@@ -277,7 +245,7 @@ void RentalReader::Tenants(const std::string& unit_key, const Date& statement_da
   int32_t count = 0;
   double young = 0;
   for (bool found = tenants_.Seek(unit_key); found; found = tenants_.NextWith(unit_key)) {
-    if (ReadInt32(tenant, kTenantYoung) != 0) {
+    if (ReadInt32(tenant, kTenantYoungEligible) != 0) {
       young = Add(young, YoungTenantWeight(ReadDate(tenant, kTenantBirthDate), statement_date,
                                            unit.young_age_limit));
     }
@@ -296,8 +264,8 @@ void RentalReader::Collections(const std::string& unit_key, const Date& statemen
     const int32_t retention = ReadAmount(collection, kCollectionRetention);
     unit.net_collections = Add(unit.net_collections,
                                static_cast<long double>(ReadAmount(collection, kCollectionAmount)) -
-                                   ReadAmount(collection, kCollectionDeducted1) -
-                                   ReadAmount(collection, kCollectionDeducted2) - retention);
+                                   ReadAmount(collection, kCollectionDeduction1) -
+                                   ReadAmount(collection, kCollectionDeduction2) - retention);
     unit.retention = Add(unit.retention, retention);
   }
 }

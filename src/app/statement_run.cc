@@ -4,6 +4,7 @@
 
 #include "app/letterhead.h"
 #include "app/parameter_table.h"
+#include "app/rental_fields.h"
 #include "app/rental_files.h"
 #include "app/rental_reader.h"
 #include "app/statement.h"
@@ -16,17 +17,6 @@
 
 namespace quarnell {
 namespace {
-
-constexpr FieldLayout kOwnerCode = RentalField("VPropiet", "owner");
-constexpr FieldLayout kOwnerName = RentalField("VPropiet", "name");
-constexpr FieldLayout kOwnerAddress1 = RentalField("VPropiet", "address1");
-constexpr FieldLayout kOwnerAddress2 = RentalField("VPropiet", "address2");
-constexpr FieldLayout kOwnerAddress3 = RentalField("VPropiet", "address3");
-constexpr FieldLayout kOwnerState = RentalField("VPropiet", "state");
-constexpr FieldLayout kOwnerLanguage = RentalField("VPropiet", "language");
-constexpr FieldLayout kOwnerTaxId = RentalField("VPropiet", "tax_id");
-constexpr FieldLayout kPropertyDescription = RentalField("VGrups", "description");
-constexpr FieldLayout kPropertySection = RentalField("VGrups", "section");
 
 constexpr size_t kOwnerCodeLength = 2;
 constexpr size_t kPropertyKeyLength = 4;

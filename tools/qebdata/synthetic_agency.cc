@@ -8,6 +8,7 @@
 
 #include "app/record_csv.h"
 #include "app/record_layouts.h"
+#include "app/rental_fields.h"
 #include "records/engine/record_call.h"
 #include "text/cp850.h"
 #include "text/dates.h"
@@ -114,52 +115,6 @@ constexpr Concept kConcepts[] = {
 constexpr int32_t kSuppliers = 60;
 constexpr int32_t kFirstSubsidySupplier = 56;  // public bodies: their negative payments are aid
 
-// Field layouts resolved while compiling.
-constexpr FieldLayout kOwnerCode = RentalField("VPropiet", "owner");
-constexpr FieldLayout kOwnerName = RentalField("VPropiet", "name");
-constexpr FieldLayout kOwnerAddress1 = RentalField("VPropiet", "address1");
-constexpr FieldLayout kOwnerAddress2 = RentalField("VPropiet", "address2");
-constexpr FieldLayout kOwnerAddress3 = RentalField("VPropiet", "address3");
-constexpr FieldLayout kOwnerState = RentalField("VPropiet", "state");
-constexpr FieldLayout kOwnerLanguage = RentalField("VPropiet", "language");
-constexpr FieldLayout kOwnerTaxId = RentalField("VPropiet", "tax_id");
-constexpr FieldLayout kPropertyDescription = RentalField("VGrups", "description");
-constexpr FieldLayout kPropertySection = RentalField("VGrups", "section");
-constexpr FieldLayout kAssetMethod = RentalField("VAmortit", "method");
-constexpr FieldLayout kAssetCost = RentalField("VAmortit", "cost");
-constexpr FieldLayout kAssetRate = RentalField("VAmortit", "rate");
-constexpr FieldLayout kAssetLife = RentalField("VAmortit", "life");
-constexpr FieldLayout kAssetStart = RentalField("VAmortit", "start");
-constexpr FieldLayout kUnitDescription = RentalField("VDepBase", "description");
-constexpr FieldLayout kUnitReference = RentalField("VDepBase", "reference");
-constexpr FieldLayout kContractType = RentalField("VDepCont", "type");
-constexpr FieldLayout kContractDate = RentalField("VDepCont", "date");
-constexpr FieldLayout kCadastralRef = RentalField("VDepCada", "cadastral_ref");
-constexpr FieldLayout kTenantBirth = RentalField("VLlogate", "birth_date");
-constexpr FieldLayout kTenantYoung = RentalField("VLlogate", "young");
-constexpr FieldLayout kCollectionDate = RentalField("VCobros", "date");
-constexpr FieldLayout kCollectionAmount = RentalField("VCobros", "amount");
-constexpr FieldLayout kCollectionDeducted1 = RentalField("VCobros", "deducted1");
-constexpr FieldLayout kCollectionDeducted2 = RentalField("VCobros", "deducted2");
-constexpr FieldLayout kCollectionRetention = RentalField("VCobros", "retention");
-constexpr FieldLayout kPaymentDate = RentalField("VPagos", "date");
-constexpr FieldLayout kPaymentConcept = RentalField("VPagos", "concept");
-constexpr FieldLayout kPaymentDescription = RentalField("VPagos", "description");
-constexpr FieldLayout kPaymentAmount = RentalField("VPagos", "amount");
-constexpr FieldLayout kPaymentBase = RentalField("VPagos", "base");
-constexpr FieldLayout kPaymentVat = RentalField("VPagos", "vat");
-constexpr FieldLayout kPaymentKind = RentalField("VPagos", "kind");
-constexpr FieldLayout kPaymentSupplier = RentalField("VPagos", "supplier");
-constexpr FieldLayout kPaymentState = RentalField("VPagos", "state");
-constexpr FieldLayout kSupplierCode = RentalField("Industri", "supplier");
-constexpr FieldLayout kSupplierSubsidy = RentalField("Industri", "subsidy");
-constexpr FieldLayout kConceptCode = RentalField("VDespesa", "concept");
-constexpr FieldLayout kConceptDescription = RentalField("VDespesa", "description");
-constexpr FieldLayout kChargeDate = RentalField("VCapPeri", "date");
-constexpr FieldLayout kChargeAmount = RentalField("VCapPeri", "amount");
-constexpr FieldLayout kSectionCode = RentalField("USeccio", "section");
-constexpr FieldLayout kSectionLetterhead = RentalField("USeccio", "letterhead");
-
 constexpr int32_t kFirstYear = 2024;
 constexpr int32_t kYears = 2;
 
@@ -245,7 +200,7 @@ class Generator {
     for (const auto& [code, letterhead] : {std::pair{"1", "S"}, std::pair{"2", "N"}}) {
       std::string record = writer_.Blank(sections);
       WriteText(record, kSectionCode, code);
-      WriteText(record, kSectionLetterhead, letterhead);
+      WriteText(record, kSectionLetterheadFlag, letterhead);
       if (!writer_.Add(sections, record)) return false;
     }
     const FileLayout& concepts = File("VDespesa");
@@ -259,7 +214,7 @@ class Generator {
     for (int32_t code = 1; code <= kSuppliers; ++code) {
       std::string record = writer_.Blank(suppliers);
       WriteCode(record, kSupplierCode, code);
-      WriteText(record, kSupplierSubsidy, code >= kFirstSubsidySupplier ? "D" : " ");
+      WriteText(record, kSupplierSubsidyFlag, code >= kFirstSubsidySupplier ? "D" : " ");
       if (!writer_.Add(suppliers, record)) return false;
     }
     return true;
@@ -387,7 +342,7 @@ class Generator {
     const FileLayout& cadastre = File("VDepCada");
     std::string cadastral = UnitRecord(cadastre, owner, property, unit);
     if (!random_.Chance(10)) {
-      WriteText(cadastral, kCadastralRef,
+      WriteText(cadastral, kCadastralReference,
                 Digits(random_.Between(1000000, 9999999), 7) + "DF" +
                     Digits(random_.Between(1000, 9999), 4) + "S" + Digits(unit, 4) + "XY");
     }
@@ -402,8 +357,9 @@ class Generator {
       std::string tenant = UnitRecord(tenants, owner, property, unit);
       if (!random_.Chance(5)) {
         const Date birth = RandomDate(1940, 2005);
-        WriteDate(tenant, kTenantBirth, birth);
-        WriteInt32(tenant, kTenantYoung, DateNumber(birth) >= 19900000 && random_.Chance(80));
+        WriteDate(tenant, kTenantBirthDate, birth);
+        WriteInt32(tenant, kTenantYoungEligible,
+                   DateNumber(birth) >= 19900000 && random_.Chance(80));
       }
       if (!writer_.Add(tenants, tenant)) return false;
     }
@@ -418,9 +374,9 @@ class Generator {
         WriteDate(collection, kCollectionDate,
                   MakeDate(year * 10000 + month * 100 + random_.Between(1, 10)));
         WriteAmount(collection, kCollectionAmount, yearly);
-        if (random_.Chance(10)) WriteAmount(collection, kCollectionDeducted1, 1500);
+        if (random_.Chance(10)) WriteAmount(collection, kCollectionDeduction1, 1500);
         if (random_.Chance(5))
-          WriteAmount(collection, kCollectionDeducted2, random_.Between(500, 5000));
+          WriteAmount(collection, kCollectionDeduction2, random_.Between(500, 5000));
         if (premises) WriteAmount(collection, kCollectionRetention, Percent(yearly, 19));
         if (!writer_.Add(collections, collection)) return false;
       }
