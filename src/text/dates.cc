@@ -476,7 +476,9 @@ int32_t DateDiff(const Date& a, const Date& b, char unit) {
 int Weekday(const Date& date) {
   const Ymd d = Split(date);
   const int64_t y = d.year - 1;
-  const int64_t days = DaysBetween(Ymd{d.year, 1, 1}, d);
+  // The days from 1 January as DateDiff counts them: an unchecked stored date that lies before it
+  // (day or month 0) is counted from it, not backwards.
+  const int64_t days = DateDiff(MakeDate(static_cast<int32_t>(d.year * 10000 + 101)), date, 'D');
   int64_t weekday;
   if (DateNumber(date) >= kReformDay) {
     weekday = ((y + y / 4 - y / 100 + y / 400) % 7 + days) % 7;

@@ -159,8 +159,8 @@ std::string ReorderName(std::string_view name) {
   const std::string_view given = TrimBlanks(name.substr(star + 1));
   const std::string_view surname = TrimBlanks(name.substr(0, star));
   std::string result(given);
-  // "L'" + "ESTANY" joins without a blank; an empty part needs no separating blank either.
-  if (!given.empty() && given.back() != '\'' && !surname.empty()) result.push_back(' ');
+  // "L'" + "ESTANY" joins without a blank.
+  if (given.empty() || given.back() != '\'') result.push_back(' ');
   result += surname;
   return result;
 }

@@ -19,7 +19,9 @@ std::string FoldText(std::string_view text);
 std::string DottedToPacked(std::string_view text);
 std::string PackedToDotted(std::string_view code);
 
-// "GARCIA LOPEZ*MARIA" -> "MARIA GARCIA LOPEZ", "ESTANY*L'" -> "L'ESTANY"; otherwise trimmed.
+// A "*" after the first character splits the stored name: the trimmed part after it, a blank
+// (none after an apostrophe), the trimmed part before it. "GARCIA LOPEZ*MARIA" -> "MARIA GARCIA
+// LOPEZ", "ESTANY*L'" -> "L'ESTANY", "GARCIA*" -> " GARCIA". Without such a "*": trimmed.
 std::string ReorderName(std::string_view name);
 
 // true when every byte of `text` is `code` (the empty text included).

@@ -138,7 +138,9 @@ TEST(TextUtilityTest, ReorderName) {
       {"GARCIA  *  MARIA  ", "MARIA GARCIA"},
       {"  PLAIN NAME  ", "PLAIN NAME"},
       {"*STAR", "*STAR"},  // a star in the first place is part of the name
-      {"GARCIA*", "GARCIA"},
+      // The parts are joined by a blank even when one of them is empty.
+      {"GARCIA*    ", " GARCIA"},
+      {" *MARIA", "MARIA "},
       {"A*B*C", "B*C A"},
       {"", ""},
   };
