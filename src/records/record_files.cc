@@ -305,6 +305,8 @@ void KeyInfo(int16_t file_number, int16_t key_number, int16_t& key_length, int32
 }
 
 int16_t PerformWithWait(int16_t slot_number, int16_t operation) {
+  // Slot 0 only lends its position block to Reset; it never holds a file.
+  if (slot_number < 1 || slot_number > kFileSlots) return kRecordFileNotOpen;
   FileSlot& slot = slots[slot_number];
   if (slot.lock_mode != kLockNone && TakesLockBias(operation)) {
     operation = static_cast<int16_t>(operation + kLockBias);

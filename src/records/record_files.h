@@ -119,7 +119,8 @@ int16_t FindFileSlot(int16_t file_number);
 void KeyInfo(int16_t file_number, int16_t key_number, int16_t& key_length, int32_t& record_length);
 
 // One key-ordered read of `operation` on slot `slot` with the lock bias of its lock mode, the
-// record copy and the locked-file wait. Returns the record manager's status (22 not mapped).
+// record copy and the locked-file wait. Returns the record manager's status (22 not mapped), or
+// 3 for a slot number outside 1 to 40.
 int16_t PerformWithWait(int16_t slot, int16_t operation);
 
 // The file number's current key number (negative while a range is pending), key buffer, lock

@@ -92,8 +92,11 @@ TEST_F(RecordFilesTest, TheTableHoldsFortyFiles) {
   EXPECT_EQ(0, FindFileSlot(99));
   OpenRecordFile(99, Root() + "DADES\\Test", other, status);
   EXPECT_EQ(kFileTableFull, status);
-  // Number 0 names no file.
+  // Number 0 names no file, and a slot number outside the table none either.
   EXPECT_EQ(0, FindFileSlot(0));
+  for (const int16_t slot : {-1, 0, kFileSlots + 1, INT16_MIN}) {
+    EXPECT_EQ(kRecordFileNotOpen, PerformWithWait(slot, kOpGetFirst)) << slot;
+  }
 
   ResetRecordFiles(status);
   ASSERT_EQ(kRecordOk, status);
