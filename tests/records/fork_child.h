@@ -60,6 +60,13 @@ class ForkChild {
     return got;
   }
 
+  // In the parent, at the end of a test: lets the child past the Receive it waits in, then gives
+  // its exit code as Wait does.
+  int Finish() {
+    Send('x');
+    return Wait();
+  }
+
   // The child's exit code, -1 when it did not exit normally.
   int Wait() {
     int status = 0;

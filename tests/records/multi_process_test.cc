@@ -4,29 +4,22 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <string>
 
 #include "records/engine/engine_client.h"
 #include "records/fork_child.h"
 #include "records/layer_fixture.h"
+#include "records/numbered_records.h"
 #include "records/record_files.h"
 
 namespace quarnell::testing {
 namespace {
 
-// 8-byte records whose whole text is the key.
-std::string NumberRecord(int number) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08d", number);
-  return text;
-}
-
 class LayerProcessTest : public LayerTest {
  protected:
   void SetUp() override {
     LayerTest::SetUp();
-    WriteDictionary("Shared", MakeCreateData(8, {{{1, 8, 0}}}));
+    WriteDictionary("Shared", NumberedCreateData());
     path_ = Root() + "DADES/Shared.dat";
     name_ = Root() + "DADES\\Shared";
   }
@@ -43,9 +36,7 @@ class LayerProcessTest : public LayerTest {
     ResetRecordFiles(status);
     EngineClient file;
     ASSERT_EQ(kRecordOk, file.Open(path_, kOpenNormal, OwnerNameA()));
-    for (int i = 0; i < count; ++i) {
-      ASSERT_EQ(kRecordOk, file.Insert(NumberRecord(first + i * step)));
-    }
+    ASSERT_TRUE(InsertNumbered(file, first, count, step));
   }
 
   std::string path_;
@@ -90,8 +81,7 @@ TEST_F(LayerProcessTest, LockModeBReturnsRecordLocked) {
   ASSERT_EQ('U', child.Receive());
   SetLockMode(2, "B", status);
   EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(2), 0));
-  child.Send('x');
-  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, child.Finish());
 }
 
 TEST_F(LayerProcessTest, LockModeAWaitsWithTheMessageAndProceeds) {
@@ -118,8 +108,7 @@ TEST_F(LayerProcessTest, LockModeAWaitsWithTheMessageAndProceeds) {
   EXPECT_EQ(3u, clock_.sleeps.size());
   EXPECT_EQ(std::vector<std::string>{"FITXER BLOQUEJAT. ESPEREU UN MOMENT."}, alerts_.shown);
   EXPECT_EQ("show pop ", alerts_.events);
-  child.Send('x');
-  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, child.Finish());
 }
 
 TEST_F(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
@@ -146,8 +135,7 @@ TEST_F(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
   EXPECT_EQ((std::vector<int32_t>{3000, 3000}), clock_.sleeps);
   EXPECT_TRUE(alerts_.shown.empty());
   EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(1), 0));
-  child.Send('x');
-  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, child.Finish());
 }
 
 TEST_F(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
@@ -179,8 +167,7 @@ TEST_F(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
     EXPECT_EQ(kRecordEndOfFile, status);
     EXPECT_GE(count, 3000);
   }
-  child.Send('x');
-  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, child.Finish());
 }
 
 }  // namespace

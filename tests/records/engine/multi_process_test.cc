@@ -3,36 +3,22 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdio>
 #include <string>
 
-#include "records/create_data.h"
 #include "records/engine/engine_client.h"
 #include "records/engine/record_call.h"
 #include "records/fork_child.h"
+#include "records/numbered_records.h"
 #include "support/temp_dir.h"
 
 namespace quarnell::testing {
 namespace {
 
-std::string NumberRecord(int number) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08d", number);
-  return text;
-}
-
 class MultiProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.file("shared.dat");
-    ASSERT_EQ(kRecordOk, CreateFile(path_, MakeCreateData(8, {{{1, 8, 0}}})));
-  }
-  void Fill(int first, int count, int step) {
-    EngineClient file;
-    ASSERT_EQ(kRecordOk, file.Open(path_));
-    for (int i = 0; i < count; ++i) {
-      ASSERT_EQ(kRecordOk, file.Insert(NumberRecord(first + i * step)));
-    }
+    ASSERT_EQ(kRecordOk, CreateFile(path_, NumberedCreateData()));
   }
 
   TempDir dir_;
@@ -40,7 +26,11 @@ class MultiProcessTest : public ::testing::Test {
 };
 
 TEST_F(MultiProcessTest, RecordLockHoldsUntilReleasedOrTheProcessEnds) {
-  Fill(1, 3, 1);
+  {
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(path_));
+    ASSERT_TRUE(InsertNumbered(file, 1, 3, 1));
+  }
   ForkChild child([&](ForkChild& self) {
     EngineClient file;
     if (file.Open(path_) != kRecordOk) return 1;
@@ -71,8 +61,7 @@ TEST_F(MultiProcessTest, RecordLockHoldsUntilReleasedOrTheProcessEnds) {
   child.Send('l');
   ASSERT_EQ('L', child.Receive());
   EXPECT_EQ(kRecordRecordLocked, file.Read(kOpGetEqual + kLockBias, NumberRecord(2)));
-  child.Send('x');
-  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, child.Finish());
   EXPECT_EQ(kRecordOk, file.Read(kOpGetEqual + kLockBias, NumberRecord(2)));
 }
 
@@ -94,8 +83,7 @@ TEST_F(MultiProcessTest, WriteBlockedByAnotherWriterGivesFileLocked) {
   EXPECT_EQ(kRecordFileLocked, file.Insert(NumberRecord(1)));
   // Readers are not held up by the writer.
   EXPECT_EQ(kRecordEndOfFile, file.Read(kOpGetFirst));
-  child.Send('x');
-  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, child.Finish());
   EXPECT_EQ(kRecordOk, file.Insert(NumberRecord(1)));
 }
 
