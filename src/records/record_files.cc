@@ -354,7 +354,8 @@ int16_t PerformWithWait(int16_t slot_number, int16_t operation) {
 void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> record_area,
                     int16_t& status) {
   int16_t s = FindFileSlot(file_number);
-  if (s > 0) {
+  // 0 is what every free slot holds: as a file number it is always in use.
+  if (s > 0 || file_number == 0) {
     status = kFileNumberInUse;
     return;
   }

@@ -48,7 +48,8 @@ std::span<char> RecordAreaOf(Record& record) {
 // when the last component has no extension) as `file_number`, bound to `record_area`, which must
 // outlive the file's use. On success status = 0, the file's key 0 is current, its key buffer is
 // key 0's length in zero bytes and the record area is untouched. Status 1002 (number already
-// open; that file is left as it was) or 1003 (table full) return at once. A missing file is
+// open, or 0, which marks free slots; that file is left as it was) or 1003 (table full) return at
+// once. A missing file is
 // created from its dictionary file (root + "ddf\" + base name + ".xdf") and given owner name A. A
 // file held exclusively elsewhere is waited for, 3 s between attempts, without limit. Any other
 // failure ends the program through the fatal access path and does not return (unless the exit

@@ -102,6 +102,10 @@ TEST_F(RecordFilesTest, TheTableHoldsFortyFiles) {
   ASSERT_EQ(kRecordOk, status);
   EXPECT_EQ(-kFileSlots, FindFileSlot(7));
   EXPECT_EQ(kRecordFileNotOpen, GetByKeyStatus(7, 0, "BBBB", 0));
+  // 0 is what a free slot holds, so it counts as a number in use and is never opened.
+  OpenRecordFile(0, Root() + "DADES\\Test", other, status);
+  EXPECT_EQ(kFileNumberInUse, status);
+  EXPECT_EQ(-kFileSlots, FindFileSlot(7));
 }
 
 TEST_F(RecordFilesTest, GetByKeyPadsTheValueWithZeros) {
