@@ -50,11 +50,13 @@ struct ExpenseRun {
 };
 
 struct PropertyFigures {
-  double depreciation_total = 0;     // minus the assets' shares of the year
-  std::vector<ExpenseRun> expenses;  // in the order the walk closes them (zero sums included)
-  double non_deductible_vat = 0;     // minus the VAT of counted payments, plus periodic charges
-  double subsidies = 0;              // minus the (negative) subsidy payments
-  std::vector<UnitFigures> units;    // in key order
+  double depreciation_total = 0;  // minus the assets' shares of the year
+  // In the order the walk closes them. A run that sums to 0 is left out: it neither prints nor
+  // changes a total.
+  std::vector<ExpenseRun> expenses;
+  double non_deductible_vat = 0;   // minus the VAT of counted payments, plus periodic charges
+  double subsidies = 0;            // minus the (negative) subsidy payments
+  std::vector<UnitFigures> units;  // in key order
 };
 
 }  // namespace quarnell

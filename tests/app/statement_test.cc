@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -72,24 +73,31 @@ TEST(RatesForTest, PeriodsOfTheTaxRules) {
 }
 
 TEST(YoungTenantWeightTest, PartOfTheYearCounted) {
-  const long double year_days = 364;  // 1 January to 31 December 2025
+  const long double days_2025 = 364;  // 1 January to 31 December
   struct Case {
     int32_t birth;
+    int32_t statement;
     int32_t limit;
     long double weight;
   };
   const Case cases[] = {
-      {20070701, 35, (364 - 181) / year_days},  // turns 18 on 1 July
-      {19900701, 35, 181 / year_days},          // reaches 35 on 1 July
-      {20000101, 35, 1},
-      {19890101, 35, 0},  // 36: older than the limit
-      {20080101, 35, 0},  // 17
-      {20000101, 0, 0},   // no young-tenant rate
-      {0, 35, 0},         // no birth date
+      {20070701, 20251231, 35, (364 - 181) / days_2025},  // turns 18 on 1 July
+      {19900701, 20251231, 35, 181 / days_2025},          // reaches 35 on 1 July
+      {20000101, 20251231, 35, 1},
+      {19890101, 20251231, 35, 0},  // 36: older than the limit
+      {20080101, 20251231, 35, 0},  // 17
+      {20000101, 20251231, 0, 0},   // no young-tenant rate
+      {0, 20251231, 35, 0},         // no birth date
+      // Born on 29 February: in a common year the birthday is the 29th of February that the day
+      // count takes as the day after the 28th.
+      {20040229, 20221231, 31, 305 / 364.0L},  // 18: 29 February to 31 December
+      {19880229, 20231231, 35, 59 / 364.0L},   // 35: 1 January to 29 February
+      {20040229, 20220228, 31, 0},             // still 17 on 28 February
+      {19880229, 20241231, 36, 59 / 365.0L},   // a leap statement year: the real birthday
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.birth);
-    EXPECT_EQ(YoungTenantWeight(c.birth ? D(c.birth) : EmptyDate(), D(20251231), c.limit),
+    SCOPED_TRACE(std::to_string(c.birth) + " at " + std::to_string(c.statement));
+    EXPECT_EQ(YoungTenantWeight(c.birth ? D(c.birth) : EmptyDate(), D(c.statement), c.limit),
               c.weight);
   }
 }
@@ -214,40 +222,103 @@ TEST_F(ComputationTest, FiscalLayoutSplitsAUnitAndShowsItsRetentionOnce) {
   EXPECT_EQ(spool.Find("TOTAL INGRESSOS"), nullptr);
 }
 
-// The heading of a first page without letterhead takes 16 lines, the income title one more; a
-// line finds a new page when more than 60 lines are on the page, a title when more than 58 are.
+// When no concept or VAT line opens the expenses section, the depreciation line takes the
+// expenses title; the lines of the summary (reduction, exemption, subsidies) take no title.
+TEST_F(ComputationTest, TitleOfAnExpensesSectionWithoutConceptOrVatLines) {
+  struct Case {
+    const char* name;
+    double income;
+    double depreciation;
+    double subsidies;
+    std::vector<std::string> lines;  // spool lines after the heading's last line
+  };
+  const Case cases[] = {
+      {"depreciation first",
+       500000,
+       -30000,
+       0,
+       {"*u", " 1 ,INGRESSOS :, 1 ", "*u", " 14 ,PIS, 0 ", "JUSD", " 69 ,     5.000,00 , 1 ",
+        " 69 ,-------------, 1 ", "JUSN 68 \\.\\", " 14 ,TOTAL INGRESSOS , 0 ", "JUSD",
+        " 69 ,     5.000,00 , 1 ", " 0 ,, 1 ", "*u", " 1 ,DESPESES :, 1 ", "*u",
+        " 14 ,AMORTITZACIÓ IMMOBLE , 0 ", "JUSD", " 69 ,       300,00-, 1 "}},
+      {"reduction first",
+       500000,
+       0,
+       0,
+       {"*u", " 1 ,INGRESSOS :, 1 ", "*u", " 14 ,PIS, 0 ", "JUSD", " 69 ,     5.000,00 , 1 ",
+        " 69 ,-------------, 1 ", "JUSN 68 \\.\\", " 14 ,TOTAL INGRESSOS , 0 ", "JUSD",
+        " 69 ,     5.000,00 , 1 ", " 69 ,-------------, 1 ", "JUSN 68 \\.\\",
+        " 14 ,BENEFICIS EXPLOTACIÓ , 0 ", "JUSD", " 69 ,     5.000,00 , 1 ",
+        " 14 ,REDUCCIÓ RESULTATS HABITATGES , 0 ", "JUSD", " 69 ,     3.000,00-, 1 "}},
+      {"subsidies alone",
+       0,
+       0,
+       10000,
+       {" 14 ,SUBVENCIONS , 0 ", "JUSD", " 69 ,       100,00 , 1 ", " 69 ,-------------, 1 ",
+        " 14 ,BENEFICIS FISCALS , 0 ", "JUSD", " 69 ,       100,00 , 1 ",
+        " 14 ," + std::string(68, '=') + ", 1 "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropertyFigures figures;
+    figures.units.push_back(Dwelling("PIS", c.income));
+    figures.depreciation_total = c.depreciation;
+    figures.subsidies = c.subsidies;
+    Spool spool = Compute(figures, 'N');
+    auto tax_id = std::find_if(spool.lines.begin(), spool.lines.end(), [](const std::string& l) {
+      return l.starts_with(" 1 ,N.I.F. PROPIETARI");
+    });
+    ASSERT_NE(tax_id, spool.lines.end());
+    std::vector<std::string> after(tax_id + 1, spool.lines.end());
+    after.resize(std::min(after.size(), c.lines.size()));
+    EXPECT_EQ(after, c.lines);
+  }
+}
+
+// The heading of a first page without letterhead takes 16 lines (18 in the fiscal layout, with
+// its column heads), the income title one more; a line finds a new page when more than 60 lines
+// are on the page, a title when more than 58 are. A continuation page starts after room for the
+// pre-printed letterhead and repeats the fiscal column heads.
 TEST_F(ComputationTest, PageBreaksAtTheLineAndTitleLimits) {
   struct Case {
+    char option;
     int units;
     const char* label;
     int page;
     int line;
   };
   const Case cases[] = {
-      {44, "UNIT 44", 1, 60},     // 16 + 1 + 43 lines before it: still fits
-      {45, "UNIT 45", 2, 9},      // 61 lines before it: continuation page
-      {38, "DESPESES :", 1, 58},  // 58 lines before the title test: same page
-      {39, "DESPESES :", 2, 9},   // 59: the title opens the next page
+      {'N', 44, "UNIT 44", 1, 60},     // 16 + 1 + 43 lines before it: still fits
+      {'N', 45, "UNIT 45", 2, 9},      // 61 lines before it: continuation page
+      {'N', 38, "DESPESES :", 1, 58},  // 58 lines before the title test: same page
+      {'N', 39, "DESPESES :", 2, 9},   // 59: the title opens the next page
+      {'F', 43, "UNIT 43", 1, 60},     // 18 + 42 lines before it
+      {'F', 44, "UNIT 44", 2, 11},     // after the continuation heading and the column heads
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.units) + " units, " + c.label);
+    SCOPED_TRACE(std::string(1, c.option) + " " + std::to_string(c.units) + " units, " + c.label);
     PropertyFigures figures;
     for (int i = 1; i <= c.units; ++i)
       figures.units.push_back(Dwelling("UNIT " + std::to_string(i), 100));
     figures.expenses.push_back({"OBRES", -100});
-    Spool spool = Compute(figures, 'N');
+    Spool spool = Compute(figures, c.option);
     const PlacedText* text = spool.Find(c.label);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->page, c.page);
     EXPECT_EQ(text->line, c.line);
     if (c.page == 2) {
-      const PlacedText* continuation = spool.Find("1.1 31/12/2023 MARIA GARCIA");
-      ASSERT_NE(continuation, nullptr);
-      EXPECT_EQ(continuation->page, 2);
-      EXPECT_EQ(continuation->line, 7);  // after room for the pre-printed letterhead
-      const PlacedText* page = spool.Find("PAGINA    2");
-      ASSERT_NE(page, nullptr);
-      EXPECT_EQ(page->line, 7);
+      std::vector<std::string> heading;
+      for (const PlacedText& placed : spool.texts) {
+        if (placed.page == 2 && placed.line < c.line) {
+          heading.push_back(std::to_string(placed.line) + ":" + placed.text);
+        }
+      }
+      std::vector<std::string> expected = {"0:", "7:1.1 31/12/2023 MARIA GARCIA", "7:PAGINA    2"};
+      if (c.option == 'F') {
+        expected.insert(expected.end(), {"9: INGRESSOS", "9:  DESPESES", "9: DEDUCCIÓ",
+                                         "9: RETENCIÓ", "10:" + std::string(41, '-')});
+      }
+      EXPECT_EQ(heading, expected);
     }
   }
 }
