@@ -202,6 +202,15 @@ consteval FieldLayout RentalField(std::string_view base_name, std::string_view n
   return {};
 }
 
+// The file number of file `base_name`, resolved while compiling.
+consteval int16_t RentalFileNumber(std::string_view base_name) {
+  for (const FileLayout& file : kRentalFiles) {
+    if (layout_internal::SameNameIgnoringCase(file.base_name, base_name)) return file.file_number;
+  }
+  layout_internal::UnknownRentalField();
+  return 0;
+}
+
 // ---- Typed reads of a record area ---------------------------------------------------------------
 // REQUIRES: the field has the type the function names (checked by assert). A record shorter than
 // the field's end reads as if the missing bytes were zero bytes; nothing is read beyond it.

@@ -10,21 +10,21 @@
 
 namespace quarnell {
 
-// File numbers of the rental files (the layout table holds the same numbers; these name them at
-// the call sites).
-inline constexpr int16_t kOwnerFile = 6;        // VPropiet
-inline constexpr int16_t kPropertyFile = 7;     // VGrups
-inline constexpr int16_t kAssetFile = 99;       // VAmortit
-inline constexpr int16_t kUnitFile = 9;         // VDepBase
-inline constexpr int16_t kContractFile = 173;   // VDepCont
-inline constexpr int16_t kCadastreFile = 212;   // VDepCada
-inline constexpr int16_t kTenantFile = 169;     // VLlogate
-inline constexpr int16_t kCollectionFile = 17;  // VCobros
-inline constexpr int16_t kPaymentFile = 18;     // VPagos
-inline constexpr int16_t kSupplierFile = 20;    // Industri
-inline constexpr int16_t kConceptFile = 2;      // VDespesa
-inline constexpr int16_t kChargeFile = 30;      // VCapPeri
-inline constexpr int16_t kSectionFile = 78;     // USeccio
+// File numbers of the rental files, named for the call sites; the numbers come from the layout
+// table.
+inline constexpr int16_t kOwnerFile = RentalFileNumber("VPropiet");
+inline constexpr int16_t kPropertyFile = RentalFileNumber("VGrups");
+inline constexpr int16_t kAssetFile = RentalFileNumber("VAmortit");
+inline constexpr int16_t kUnitFile = RentalFileNumber("VDepBase");
+inline constexpr int16_t kContractFile = RentalFileNumber("VDepCont");
+inline constexpr int16_t kCadastreFile = RentalFileNumber("VDepCada");
+inline constexpr int16_t kTenantFile = RentalFileNumber("VLlogate");
+inline constexpr int16_t kCollectionFile = RentalFileNumber("VCobros");
+inline constexpr int16_t kPaymentFile = RentalFileNumber("VPagos");
+inline constexpr int16_t kSupplierFile = RentalFileNumber("Industri");
+inline constexpr int16_t kConceptFile = RentalFileNumber("VDespesa");
+inline constexpr int16_t kChargeFile = RentalFileNumber("VCapPeri");
+inline constexpr int16_t kSectionFile = RentalFileNumber("USeccio");
 
 // The record area of a rental file: as many bytes as the layout table gives the file, living for
 // the whole run. Reads of the record-file layer copy records into it.
