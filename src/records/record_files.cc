@@ -138,31 +138,23 @@ std::string Padded(std::string_view value, size_t length, char fill) {
 }
 
 std::string_view LockedFileMessage() {
-  switch (CurrentLanguage()) {
-    case Language::kSpanish:
-      return "FICHERO BLOQUEADO. ESPERE UN MOMENTO.";
-    case Language::kGalician:
-      return "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.";
-    case Language::kAranese:
-      return "FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."_cp850;
-    case Language::kCatalan:
-      break;
-  }
-  return "FITXER BLOQUEJAT. ESPEREU UN MOMENT.";
+  static const std::array<std::string_view, 4> kMessages = {
+      "FITXER BLOQUEJAT. ESPEREU UN MOMENT.",
+      "FICHERO BLOQUEADO. ESPERE UN MOMENTO.",
+      "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.",
+      "FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."_cp850,
+  };
+  return ForLanguage(CurrentLanguage(), kMessages);
 }
 
 std::string_view FatalPrefix() {
-  switch (CurrentLanguage()) {
-    case Language::kSpanish:
-      return "NO SE PUEDE ACCEDER AL FICHERO ";
-    case Language::kGalician:
-      return "NOM SE PODE ACEDER AO FICHEIRO ";
-    case Language::kAranese:
-      return "NON SE PÒT ACCEDIR ATH FICHÈR "_cp850;
-    case Language::kCatalan:
-      break;
-  }
-  return "NO ES POT ACCEDIR AL FITXER ";
+  static const std::array<std::string_view, 4> kPrefixes = {
+      "NO ES POT ACCEDIR AL FITXER ",
+      "NO SE PUEDE ACCEDER AL FICHERO ",
+      "NOM SE PODE ACEDER AO FICHEIRO ",
+      "NON SE PÒT ACCEDIR ATH FICHÈR "_cp850,
+  };
+  return ForLanguage(CurrentLanguage(), kPrefixes);
 }
 
 // The message, the bell, one key, then the end of the program.

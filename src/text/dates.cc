@@ -1,5 +1,6 @@
 #include "text/dates.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -205,41 +206,29 @@ struct LanguageWords {
 };
 
 const LanguageWords& WordsOf(Language language) {
-  static const LanguageWords kCatalan = {
-      {"gener", "febrer", "març"_cp850, "abril", "maig", "juny", "juliol", "agost", "setembre",
-       "octubre", "novembre", "desembre"},
-      " de ",
-      " d'",
-      " del "};
-  static const LanguageWords kSpanish = {
-      {"enero", "febrero", "marzo", "abril", "mayo", "junio", "julio", "agosto", "septiembre",
-       "octubre", "noviembre", "diciembre"},
-      " de ",
-      " de ",
-      " de "};
-  static const LanguageWords kGalician = {
-      {"janeiro", "fevereiro", "março"_cp850, "abril", "maio", "junho", "julho", "agosto",
-       "setembro", "outubro", "novembro", "dezembro"},
-      " de ",
-      " de ",
-      " do "};
-  static const LanguageWords kAranese = {
-      {"gèr"_cp850, "hereuèr"_cp850, "març"_cp850, "abriu", "mai", "junh", "junhsega", "agost",
-       "seteme", "octobre", "noveme", "deseme"},
-      " de ",
-      " d'",
-      " deth "};
-  switch (language) {
-    case Language::kSpanish:
-      return kSpanish;
-    case Language::kGalician:
-      return kGalician;
-    case Language::kAranese:
-      return kAranese;
-    case Language::kCatalan:
-      break;
-  }
-  return kCatalan;
+  static const std::array<LanguageWords, 4> kWords = {{
+      {{"gener", "febrer", "març"_cp850, "abril", "maig", "juny", "juliol", "agost", "setembre",
+        "octubre", "novembre", "desembre"},
+       " de ",
+       " d'",
+       " del "},
+      {{"enero", "febrero", "marzo", "abril", "mayo", "junio", "julio", "agosto", "septiembre",
+        "octubre", "noviembre", "diciembre"},
+       " de ",
+       " de ",
+       " de "},
+      {{"janeiro", "fevereiro", "março"_cp850, "abril", "maio", "junho", "julho", "agosto",
+        "setembro", "outubro", "novembro", "dezembro"},
+       " de ",
+       " de ",
+       " do "},
+      {{"gèr"_cp850, "hereuèr"_cp850, "març"_cp850, "abriu", "mai", "junh", "junhsega", "agost",
+        "seteme", "octobre", "noveme", "deseme"},
+       " de ",
+       " d'",
+       " deth "},
+  }};
+  return ForLanguage(language, kWords);
 }
 
 struct DateSettings {

@@ -4,6 +4,8 @@
 #ifndef QUARNELL_TEXT_LANGUAGE_H_
 #define QUARNELL_TEXT_LANGUAGE_H_
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,7 +13,8 @@ namespace quarnell {
 
 enum class Language { kCatalan, kSpanish, kGalician, kAranese };
 
-// The code as set: three characters ("CAT", "SPA", "GLG", "OCI") or whatever was set; empty at start.
+// The code as set: three characters ("CAT", "SPA", "GLG", "OCI") or whatever was set; empty at
+// start.
 const std::string& LanguageCode();
 
 // Sets the code in force; it is kept as given (callers keep the first three characters).
@@ -20,6 +23,13 @@ void SetLanguageCode(std::string_view code);
 // The language that the code selects: "SPA", "GLG" and "OCI" their own, anything else Catalan.
 Language CurrentLanguage();
 Language LanguageOf(std::string_view code);
+
+// The entry of a four-language table for `language`. Tables list their entries in the order of
+// `Language`: Catalan, Spanish, Galician, Aranese.
+template <class T>
+const T& ForLanguage(Language language, const std::array<T, 4>& table) {
+  return table[static_cast<size_t>(language)];
+}
 
 }  // namespace quarnell
 
