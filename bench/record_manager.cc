@@ -48,7 +48,7 @@ constexpr int64_t kBatch = 10000;
 
 struct Options {
   int64_t records = 1000000;
-  std::string dir = "bench-data";
+  std::string dir = "build/bench-data";
   int rounds = 3;
   std::string only = "abc123";  // which measures to run
 };

@@ -49,7 +49,7 @@ namespace {
 struct Options {
   std::vector<int> owners = {500, 2000};
   int runs = 3;
-  std::string dir = "bench-data";
+  std::string dir = "build/bench-data";
 };
 
 struct ChildRun {
