@@ -1,5 +1,6 @@
-// One open record file behind a position block. RecordCall decodes the call and hands it here;
-// the storage behind it stays in record_file.cc.
+// One open record file behind a position block: the seam between RecordCall, which decodes the
+// call and hands it here, and the storage that keeps the file. Each storage implements RecordFile
+// in its own files (sqlite_record_file.cc); Open and Create choose the storage for a path.
 #ifndef QUARNELL_RECORDS_ENGINE_RECORD_FILE_H_
 #define QUARNELL_RECORDS_ENGINE_RECORD_FILE_H_
 
