@@ -108,21 +108,21 @@ void ShortestDigits(double magnitude, std::string* digits, int64_t* decimals) {
 bool IsDigitPlace(char c) { return c == '9' || c == 'Z' || c == 'z' || c == '*'; }
 bool IsDecimalAreaChar(char c) { return IsDigitPlace(c) || c == '-' || c == '+'; }
 
-// The text shown when a value does not fit its mask: the plain number right-justified, cut on the
-// right when too long, or all "!" when not even its integer part fits.
+// The text shown when a value does not fit its mask: the plain number (sign, digits, decimal
+// character) right-justified, or all "!" when even that is longer than the mask. Cutting the plain
+// number to the mask's width would print a different number (257698037,6 for 257698037,64), so a
+// number is shown whole or not at all.
 std::string OverflowText(size_t length, std::string digits, int64_t decimals, bool negative,
                          char decimal_char) {
   const size_t n = static_cast<size_t>(decimals);
   if (digits.size() < n) digits.insert(0, n - digits.size(), '0');
-  const std::string integer = digits.substr(0, digits.size() - n);
-  if (length < integer.size() + (negative ? 1 : 0)) return std::string(length, '!');
   std::string text = negative ? "-" : "";
-  text += integer;
+  text += digits.substr(0, digits.size() - n);
   if (n >= 1) {
     text.push_back(decimal_char);
     text += digits.substr(digits.size() - n);
   }
-  if (text.size() >= length) return text.substr(0, length);
+  if (text.size() > length) return std::string(length, '!');
   return std::string(length - text.size(), ' ') + text;
 }
 

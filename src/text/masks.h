@@ -13,8 +13,9 @@ namespace quarnell {
 // saturates at the range's ends; infinite and not-a-number values give 0.
 int32_t RoundHalfEven(long double value);
 
-// The value formatted by the mask; always exactly as long as the mask. A value that does not fit,
-// or one that is infinite or not a number, gives the overflow text.
+// The value formatted by the mask; always exactly as long as the mask. A value whose digits do not
+// fit the mask is written as the plain number right-justified when that fits the mask's length;
+// otherwise, and for infinite or not-a-number values, the result is all "!".
 std::string FormatMask(std::string_view mask, double value);
 
 // An amount in hundredths of the main currency, in the current output currency, with a mask of

@@ -42,8 +42,9 @@ TEST_F(FormatMaskTest, Examples) {
       {"9", 1.5, "2"},
       {"9", 2.5, "2"},
       {"99", 2.51, "03"},
-      {"ZZ9.99", 12345, "12345'"},  // overflow, cut on the right
+      {"ZZ9.99", 12345, "!!!!!!"},  // the plain number 12345'00 is wider than the mask
       {"ZZ9.99", 1234567, "!!!!!!"},
+      {"Z,ZZ9", 12345, "12345"},  // too many digits for the mask, but the plain number fits
       {"ZZZ", 0, "   "},
       {"zz9", 0, "  0"},
       {"***,**9.99", 1234.5, "**1.234'50"},
@@ -54,7 +55,7 @@ TEST_F(FormatMaskTest, Examples) {
       {"ZZ9+", 5, "  5+"},
       {"ZZ9.99-", -5.5, "  5'50-"},
       {"ZZ9.99-", 5.5, "  5'50 "},
-      {"ZZ9.99", 999.999, "1000'0"},  // rounds up to 1000.00, which no longer fits
+      {"ZZ9.99", 999.999, "!!!!!!"},  // rounds up to 1000.00, which no longer fits
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FormatMask(c.mask, c.value), c.expected) << c.mask << " " << c.value;
@@ -76,11 +77,11 @@ TEST_F(FormatMaskTest, FloatingMinus) {
       {"Z9.99", -1.5, "-1'50"},
       // No free position left: the overflow text with its minus.
       {"Z,ZZ9", -1234, "-1234"},
-      {"Z9.99", -12.5, "-12'5"},
+      {"Z9.99", -12.5, "!!!!!"},
       {"ZZ9", -123, "!!!"},
       {"9", -5, "!"},
       // A minus that finds no place to the left of the digits must not be lost.
-      {".99", -0.05, "-'0"},
+      {".99", -0.05, "!!!"},
       {"X99", -5, "X-5"},
       {"X9", -5, "-5"},
   };
@@ -112,8 +113,8 @@ TEST_F(FormatMaskTest, SeparatorSettings) {
   EXPECT_EQ(FormatMask("Z,ZZZ,ZZ9.99", 1234.5), "    1.234,50");
   SetSetting("MilCaracter", "x");
   EXPECT_EQ(FormatMask("Z,ZZZ,ZZ9.99", 1234.5), "    1x234,50");
-  EXPECT_EQ(FormatMask("ZZ9.99", 12345), "12345,");
-  settings_["DecCaracter"] = ";";  // read once per run
+  EXPECT_EQ(FormatMask("Z,ZZ9.99", 12345.5), "12345,50");  // the overflow text too
+  settings_["DecCaracter"] = ";";                          // read once per run
   EXPECT_EQ(FormatMask("9.9", 1), "1,0");
   ForgetUserSettings();
   EXPECT_EQ(FormatMask("9.9", 1), "1;0");
@@ -153,6 +154,40 @@ TEST_F(FormatAmountTest, Euros) {
       {"Z,ZZZ,ZZZ,ZZ9-", kInf, "!!!!!!!!!!!!!!"},
       {"Z,ZZZ,ZZZ,ZZ9-", kNan, "!!!!!!!!!!!!!!"},
       {"Z,ZZZ,ZZZ,ZZ9-", -1e300, "!!!!!!!!!!!!!!"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatAmount(c.mask, c.hundredths), c.expected) << c.mask << " " << c.hundredths;
+  }
+}
+
+// The statement's three amount columns: beyond the mask's digits an amount is printed as its plain
+// number while that fits the column, and as overflow marks from the first amount whose plain number
+// is wider; never as a number cut short.
+TEST_F(FormatAmountTest, WidestAmountsOfTheStatementColumns) {
+  struct Case {
+    const char* mask;
+    double hundredths;
+    const char* expected;
+  };
+  const Case cases[] = {
+      // Account layout amounts.
+      {"Z,ZZZ,ZZZ,ZZ9-", 9999999999, "99.999.999'99 "},
+      {"Z,ZZZ,ZZZ,ZZ9-", 10000000000, "  100000000'00"},
+      {"Z,ZZZ,ZZZ,ZZ9-", 9999999999999, "99999999999'99"},
+      {"Z,ZZZ,ZZZ,ZZ9-", 10000000000000, "!!!!!!!!!!!!!!"},
+      {"Z,ZZZ,ZZZ,ZZ9-", -999999999999, "-9999999999'99"},
+      {"Z,ZZZ,ZZZ,ZZ9-", -1000000000000, "!!!!!!!!!!!!!!"},
+      // Fiscal layout income and allocated expenses.
+      {"ZZ,ZZZ,ZZ9-", 9999999999, "99999999'99"},
+      {"ZZ,ZZZ,ZZ9-", 10000000000, "!!!!!!!!!!!"},
+      {"ZZ,ZZZ,ZZ9-", 25769803764, "!!!!!!!!!!!"},  // once printed as 257698037'6
+      {"ZZ,ZZZ,ZZ9-", -999999999, "-9999999'99"},
+      {"ZZ,ZZZ,ZZ9-", -1000000000, "!!!!!!!!!!!"},
+      // Fiscal layout deductions and retentions.
+      {"Z,ZZZ,ZZ9-", 999999999, "9999999'99"},
+      {"Z,ZZZ,ZZ9-", 1000000000, "!!!!!!!!!!"},
+      {"Z,ZZZ,ZZ9-", -99999999, "-999999'99"},
+      {"Z,ZZZ,ZZ9-", -100000000, "!!!!!!!!!!"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FormatAmount(c.mask, c.hundredths), c.expected) << c.mask << " " << c.hundredths;
