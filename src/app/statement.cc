@@ -83,12 +83,13 @@ class PropertyComputation {
       young_housing_income_ = 0;
       other_income_ = 0;
       unit_retention_ = unit.retention;
-      if (unit.contract_type == 'V' || unit.contract_type == 'O') {
+      if (IsHousing(unit)) {
+        // The young part is rounded to the cent and the general part is the rest, so the two
+        // printed parts always add up to the unit's collections.
+        young_housing_income_ =
+            RoundHalfEven(static_cast<long double>(line_amount_) * unit.young_share);
         general_housing_income_ =
-            static_cast<double>(general_housing_income_ +
-                                static_cast<long double>(line_amount_) * (1.0L - unit.young_share));
-        young_housing_income_ = static_cast<double>(
-            young_housing_income_ + static_cast<long double>(line_amount_) * unit.young_share);
+            static_cast<double>(static_cast<long double>(line_amount_) - young_housing_income_);
       } else {
         other_income_ = static_cast<double>(static_cast<long double>(other_income_) + line_amount_);
       }
@@ -111,13 +112,18 @@ class PropertyComputation {
     EmitLine(kTotalIncomeLine);
   }
 
-  // The part of the property's net result that falls to `income`, at `rate`, as a reduction
-  // (never above 0: a loss reduces nothing).
+  static bool IsHousing(const UnitFigures& unit) {
+    return unit.contract_type == 'V' || unit.contract_type == 'O';
+  }
+
+  // The part of the property's net result that falls to `income`, at `rate`, as a reduction,
+  // never above 0. A property without a net profit has nothing to reduce: without this test a
+  // dwelling with negative income (a refund) would turn the loss into a reduction that deepens it.
   // REQUIRES: total_income_ != 0.
   double HousingDeduction(double rate, double income) const {
-    const long double share = static_cast<long double>(rate) *
-                              (static_cast<long double>(total_expenses_) + total_income_) /
-                              total_income_ * income;
+    const long double net_result = static_cast<long double>(total_expenses_) + total_income_;
+    if (!(net_result > 0)) return 0;
+    const long double share = static_cast<long double>(rate) * net_result / total_income_ * income;
     const double deduction = Negated(RoundHalfEven(share));
     return deduction > 0 ? 0 : deduction;
   }

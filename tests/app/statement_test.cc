@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/statement_support.h"
@@ -145,6 +146,40 @@ class ComputationTest : public ::testing::Test {
     return unit;
   }
 
+  // The texts, trimmed, from column `column` on of each printed line that begins with `label`.
+  static std::vector<std::vector<std::string>> Rows(const Spool& spool, std::string_view label,
+                                                    int column) {
+    std::vector<std::vector<std::string>> rows;
+    for (const PlacedText& start : spool.texts) {
+      if (start.column != 1 || Trimmed(start.text) != label) continue;
+      std::vector<std::string> row;
+      for (const PlacedText& text : spool.texts) {
+        if (text.page == start.page && text.line == start.line && text.column >= column) {
+          row.push_back(Trimmed(text.text));
+        }
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  // The labels and amounts of the account layout from "TOTAL DESPESES" on, without the rules.
+  static std::vector<std::string> Summary(const Spool& spool) {
+    std::vector<std::string> summary;
+    for (const PlacedText* text = spool.Find("TOTAL DESPESES");
+         text != nullptr && text != spool.texts.data() + spool.texts.size(); ++text) {
+      const std::string t = Trimmed(text->text);
+      if (t.find_first_not_of("-=") != std::string::npos) summary.push_back(t);
+    }
+    return summary;
+  }
+
+  static std::string Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+  }
+
   TempDir dir_;
   ScopedEnvironment env_;
   Letterhead letterhead_;
@@ -220,6 +255,78 @@ TEST_F(ComputationTest, FiscalLayoutSplitsAUnitAndShowsItsRetentionOnce) {
   EXPECT_EQ(rows, expected);
   EXPECT_NE(spool.Find("SUBVENCIONS"), nullptr);
   EXPECT_EQ(spool.Find("TOTAL INGRESSOS"), nullptr);
+}
+
+// A property with a net loss of 1,100.00 and a dwelling whose only collection is a refund of
+// 200.00: the share of the loss that falls to the refund is a product of two negatives, and must
+// not become a reduction (general rate) or an exemption (young rate 1) that deepens the loss.
+TEST_F(ComputationTest, ALossGivesNoReductionOnARefundOnlyDwelling) {
+  struct Case {
+    char option;
+    double young_share;  // of the refund-only dwelling, under a young-tenant rate of 1
+    std::vector<std::string> expected;  // the account summary, or the refund's fiscal columns
+  };
+  const Case cases[] = {
+      {'N', 0, {"TOTAL DESPESES", "5.900,00-", "PÈRDUES FISCALS", "1.100,00-"}},
+      {'N', 1, {"TOTAL DESPESES", "5.900,00-", "PÈRDUES FISCALS", "1.100,00-"}},
+      {'F', 0, {"200,00-", "245,83-", "0,00", "0,00"}},
+      {'F', 1, {"200,00-", "245,83-", "0,00", "0,00"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.option) + " young share " + std::to_string(c.young_share));
+    PropertyFigures figures;
+    figures.units.push_back(Dwelling("PIS", 500000));
+    UnitFigures refund = Dwelling("REEMBORSAMENT", -20000);
+    refund.young_rate = 1;
+    refund.young_share = c.young_share;
+    figures.units.push_back(refund);
+    figures.expenses.push_back({"OBRES", -590000});
+    Spool spool = Compute(figures, c.option);
+    if (c.option == 'N') {
+      EXPECT_EQ(Summary(spool), c.expected);
+    } else {
+      EXPECT_EQ(Rows(spool, "REEMBORSAMENT", 94),
+                (std::vector<std::vector<std::string>>{c.expected}));
+    }
+  }
+}
+
+// A dwelling's collections split between the general and the young-tenant rates: the young part
+// is rounded to the cent and the general part is the rest, so the printed parts add up to the
+// unit, and the deductions are those of the printed parts (0.6 and 1 of each, without expenses).
+TEST_F(ComputationTest, SplitPartsOfADwellingAddUpToItsCollections) {
+  struct Case {
+    double young_share;
+    double collections;
+    std::vector<std::vector<std::string>> rows;  // amount, expenses, deduction, retention
+  };
+  const Case cases[] = {
+      {0.5,
+       200003,
+       {{"1.000,01", "0,00", "600,01", "0,00"}, {"1.000,02", "0,00", "1.000,02", "0,00"}}},
+      {static_cast<double>(1.0L / 3),
+       200009,
+       {{"1.333,39", "0,00", "800,03", "0,00"}, {"666,70", "0,00", "666,70", "0,00"}}},
+      {static_cast<double>(182.0L / 365),
+       200001,
+       {{"1.002,74", "0,00", "601,64", "0,00"}, {"997,27", "0,00", "997,27", "0,00"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.young_share) + " of " + std::to_string(c.collections));
+    PropertyFigures figures;
+    UnitFigures unit = Dwelling("PIS", c.collections);
+    unit.young_rate = 1;
+    unit.young_share = c.young_share;
+    figures.units.push_back(unit);
+    const auto rows = Rows(Compute(figures, 'F'), "PIS", 94);
+    EXPECT_EQ(rows, c.rows);
+    ASSERT_EQ(rows.size(), 2u);
+    auto hundredths = [](std::string text) {
+      std::erase_if(text, [](char ch) { return ch < '0' || ch > '9'; });
+      return std::stol(text);
+    };
+    EXPECT_EQ(hundredths(rows[0][0]) + hundredths(rows[1][0]), c.collections);
+  }
 }
 
 // When no concept or VAT line opens the expenses section, the depreciation line takes the
