@@ -100,9 +100,18 @@ class PropertyComputation {
             housing_exemption_ + HousingDeduction(unit.young_rate, young_housing_income_));
       }
       if (pass_ == 2 && option_ == 'F') {
+        const bool nothing_prints =
+            other_income_ == 0 && general_housing_income_ == 0 && young_housing_income_ == 0;
         EmitLine(kNonHousingLine);
         EmitLine(kGeneralHousingLine);
         EmitLine(kYoungHousingLine);
+        // A retention is deducted in the owner's return even when the unit's net collections
+        // are 0, so it gets a line of its own rather than vanish.
+        if (nothing_prints && unit_retention_ != 0) {
+          StatementLine line;
+          line.kind = IsHousing(unit) ? kGeneralHousingLine : kNonHousingLine;
+          PrintLine(line);
+        }
       } else {
         EmitLine(kUnitLine);
       }
@@ -182,17 +191,7 @@ class PropertyComputation {
         break;
     }
 
-    if (pass_ == 2 && Prints(kind)) {
-      line.amount = line_amount_;
-      line.label = Label(kind);
-      if (unit_ != nullptr && kind >= kNonHousingLine && kind <= kYoungHousingLine) {
-        line.unit = unit_;
-        line.retention = unit_retention_;
-      }
-      report_.PrintLine(line);
-      // The fiscal layout shows a unit's retention on its first printed line only.
-      if (option_ == 'F') unit_retention_ = 0;
-    }
+    if (pass_ == 2 && Prints(kind)) PrintLine(line);
 
     if (pass_ == 1) {
       if (kind == kUnitLine) {
@@ -203,6 +202,20 @@ class PropertyComputation {
       }
     }
     line_amount_ = 0;
+  }
+
+  // Prints `line` (its kind, and for unit lines its allocated expenses and deduction, already set)
+  // with the current line amount, its label and the unit's figures.
+  void PrintLine(StatementLine& line) {
+    line.amount = line_amount_;
+    line.label = Label(line.kind);
+    if (unit_ != nullptr && line.kind >= kNonHousingLine && line.kind <= kYoungHousingLine) {
+      line.unit = unit_;
+      line.retention = unit_retention_;
+    }
+    report_.PrintLine(line);
+    // The fiscal layout shows a unit's retention on its first printed line only.
+    if (option_ == 'F') unit_retention_ = 0;
   }
 
   bool Prints(int16_t kind) const {

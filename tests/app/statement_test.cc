@@ -329,6 +329,30 @@ TEST_F(ComputationTest, SplitPartsOfADwellingAddUpToItsCollections) {
   }
 }
 
+// A unit whose collections were all withheld (190.00 collected, 190.00 retained) has no income to
+// print, but its retention is deducted in the owner's return: it gets one line of its own, of the
+// general housing kind for a dwelling and of the other kind otherwise, with nothing but the
+// retention.
+TEST_F(ComputationTest, ARetentionOnlyUnitPrintsItsRetention) {
+  struct Case {
+    char contract_type;
+    std::vector<std::string> row;
+  };
+  const Case cases[] = {
+      {'V', {"1/5/2016", "HAB. 60", "**sense ref.cadas.**", "0,00", "0,00", "0,00", "190,00-"}},
+      {'L', {"1/5/2016", "LOCAL", "**sense ref.cadas.**", "0,00", "0,00", "0,00", "190,00-"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.contract_type));
+    PropertyFigures figures;
+    UnitFigures unit = Dwelling("BOTIGA", 0, c.contract_type);
+    unit.retention = 19000;
+    figures.units.push_back(unit);
+    EXPECT_EQ(Rows(Compute(figures, 'F'), "BOTIGA", 54),
+              (std::vector<std::vector<std::string>>{c.row}));
+  }
+}
+
 // When no concept or VAT line opens the expenses section, the depreciation line takes the
 // expenses title; the lines of the summary (reduction, exemption, subsidies) take no title.
 TEST_F(ComputationTest, TitleOfAnExpensesSectionWithoutConceptOrVatLines) {
