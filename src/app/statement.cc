@@ -1,5 +1,6 @@
 #include "app/statement.h"
 
+#include <cfloat>
 #include <cstdint>
 #include <string>
 
@@ -7,6 +8,13 @@
 #include "text/cp850.h"
 #include "text/folding.h"
 #include "text/masks.h"
+
+// Amounts that land exactly on half a cent round the way the statement's figures always have only
+// when every expression is evaluated with a 64-bit mantissa; a plain double evaluation can move
+// such a figure by a cent.
+static_assert(LDBL_MANT_DIG == 64,
+              "the statement needs long double with a 64-bit mantissa (80-bit extended precision, "
+              "as on x86-64): half-cent ties would round differently on this platform");
 
 namespace quarnell {
 namespace {

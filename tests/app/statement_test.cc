@@ -353,6 +353,20 @@ TEST_F(ComputationTest, ARetentionOnlyUnitPrintsItsRetention) {
   }
 }
 
+// Expenses of 2,188.81 over income of 3,747.90 allocate to a unit of 1,873.95 exactly half a cent
+// above 1,094.40 on paper; in 80-bit extended precision the product -218881 / 374790 x 187395 is
+// just beyond the half and rounds to 1,094.41. Evaluated in double it lands on the half and
+// rounds to even, 1,094.40: a change of precision or evaluation order shows here.
+TEST_F(ComputationTest, AllocatedExpensesOnAHalfCentTie) {
+  PropertyFigures figures;
+  figures.units.push_back(Dwelling("LOCAL 1", 187395, 'L'));
+  figures.units.push_back(Dwelling("LOCAL 2", 187395, 'L'));
+  figures.expenses.push_back({"OBRES", -218881});
+  const auto rows = Rows(Compute(figures, 'F'), "LOCAL 1", 94);
+  EXPECT_EQ(rows,
+            (std::vector<std::vector<std::string>>{{"1.873,95", "1.094,41", "0,00", "0,00"}}));
+}
+
 // When no concept or VAT line opens the expenses section, the depreciation line takes the
 // expenses title; the lines of the summary (reduction, exemption, subsidies) take no title.
 TEST_F(ComputationTest, TitleOfAnExpensesSectionWithoutConceptOrVatLines) {
