@@ -11,6 +11,19 @@ namespace quarnell {
 namespace {
 std::function<void()> terminal_restorer;
 std::function<void(std::string_view)> stop_handler;
+std::function<void(std::string_view)> stop_notice;
+bool notice_showing = false;
+
+// The notice, once: an error inside it (the screen or the window stack failing) must not show
+// it again.
+void ShowNotice(std::string_view what) {
+  if (!stop_notice || notice_showing) return;
+  struct Showing {
+    Showing() { notice_showing = true; }
+    ~Showing() { notice_showing = false; }
+  } showing;
+  stop_notice(what);
+}
 }  // namespace
 
 void SetTerminalRestorer(std::function<void()> restorer) {
@@ -21,7 +34,12 @@ void SetErrorStopHandler(std::function<void(std::string_view)> handler) {
   stop_handler = std::move(handler);
 }
 
+void SetErrorStopNotice(std::function<void(std::string_view)> notice) {
+  stop_notice = std::move(notice);
+}
+
 void ErrorStop(std::string_view what) {
+  ShowNotice(what);
   if (stop_handler) {
     stop_handler(what);
   }
