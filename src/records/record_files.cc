@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/alerts.h"
+#include "config/ini.h"
 #include "config/paths.h"
 #include "config/session.h"
 #include "text/clock.h"
@@ -157,10 +158,13 @@ std::string_view FatalPrefix() {
   return ForLanguage(CurrentLanguage(), kPrefixes);
 }
 
-// The message, the bell, one key, then the end of the program.
+// The message, the bell, one key, then the end of the program. A failure of a database server
+// adds the server's name and reason, which the operator needs to tell its administrator.
 void FatalAccess(std::string_view name, int16_t status) {
   std::string message =
       std::string(FatalPrefix()) + std::string(name) + " (" + std::to_string(status) + ")";
+  const std::string server_problem = TakeRecordServerMessage();
+  if (!server_problem.empty()) message += " " + server_problem;
   OperatorAlerts& alerts = Alerts();
   alerts.ShowMessageBox(message, kFatalMessageRow);
   alerts.Bell();
@@ -238,6 +242,28 @@ int16_t CreateFromDictionary(FileSlot& slot, const std::string& host_path,
 bool TakesLockBias(int16_t operation) {
   return (operation >= kOpGetEqual && operation <= kOpGetLast) || operation == 19 ||
          (operation >= kOpGetPosition && operation <= 24) || (operation >= 33 && operation <= 35);
+}
+
+// The installation root whose storage was last selected, so that a run reads its Tova.ini once.
+std::string selected_root;
+bool storage_selected = false;
+
+}  // namespace
+
+int16_t SelectRecordStorage(const std::string& root) {
+  selected_root = root;
+  storage_selected = true;
+  const std::string server = ReadIni(root + "Tova.ini", "Dades", "Servidor");
+  return SetRecordServer(HostPath(root + "DADES"), server);
+}
+
+namespace {
+
+// The storage of the session's installation, chosen before its first open.
+int16_t SelectSessionStorage() {
+  const std::string& root = Session().root_directory;
+  if (root.empty() || (storage_selected && selected_root == root)) return kRecordOk;
+  return SelectRecordStorage(root);
 }
 
 }  // namespace
@@ -360,6 +386,11 @@ void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> 
   slot.file_number = file_number;
   slot.record_area = record_area;
 
+  status = SelectSessionStorage();
+  if (status != kRecordOk) {
+    FatalAccess(name, status);
+    return;
+  }
   SplitName split = NameToPath(name);
   const std::string host_path = HostPath(split.path);
   if (host_path.size() >= kKeyBufferSize) {

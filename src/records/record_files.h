@@ -46,16 +46,27 @@ std::span<char> RecordAreaOf(Record& record) {
 
 // Opens the record file `name` (a program path such as root + "DADES\VCobros"; ".dat" is added
 // when the last component has no extension) as `file_number`, bound to `record_area`, which must
-// outlive the file's use. On success status = 0, the file's key 0 is current, its key buffer is
+// outlive the file's use. The files of the session's installation live where its Tova.ini says
+// (SelectRecordStorage). On success status = 0, the file's key 0 is current, its key buffer is
 // key 0's length in zero bytes and the record area is untouched. Status 1002 (number already
 // open, or 0, which marks free slots; that file is left as it was) or 1003 (table full) return at
 // once. A missing file is
 // created from its dictionary file (root + "ddf\" + base name + ".xdf") and given owner name A. A
 // file held exclusively elsewhere is waited for, 3 s between attempts, without limit. Any other
-// failure ends the program through the fatal access path and does not return (unless the exit
+// failure ends the program through the fatal access path, whose message also names the database
+// server and its reason when the failure was the server's, and does not return (unless the exit
 // was replaced, see SetRecordFileExit, in which case status holds the failure).
 void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> record_area,
                     int16_t& status);
+
+// Tells the record manager where the record files of the installation at `root` (a directory as
+// the program writes it, ending in "\" or "/") live: as tables of the PostgreSQL database that
+// [Dades] Servidor of root + "Tova.ini" names, or, without that setting, as files in
+// root + "DADES\". OpenRecordFile does this for the session's root before its first open; the
+// data tool, which works on the roots it is given, calls it itself. Returns 0, or
+// kRecordInvalidFileName when the setting cannot be used (a password in it, a text libpq cannot
+// read), with the reason for TakeRecordServerMessage.
+int16_t SelectRecordStorage(const std::string& root);
 
 // Asks the record manager to release everything this program holds; on status 0 all 40 slots
 // become free (record areas are left as they are).

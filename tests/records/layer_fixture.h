@@ -14,6 +14,7 @@
 #include "config/session.h"
 #include "records/create_data.h"
 #include "records/record_files.h"
+#include "records/storages.h"
 #include "support/temp_dir.h"
 #include "text/clock.h"
 #include "text/language.h"
@@ -63,7 +64,9 @@ class RecordingAlerts : public OperatorAlerts {
   std::string events;
 };
 
-class LayerTest : public ::testing::Test {
+// An installation on the storage of the test's parameter: for the server, its Tova.ini names a
+// fresh schema of the test server.
+class LayerTest : public ::testing::TestWithParam<Storage> {
  protected:
   void SetUp() override {
     setenv("QEBROOT", root_.dir().c_str(), 1);
@@ -72,6 +75,12 @@ class LayerTest : public ::testing::Test {
     std::filesystem::create_directories(root_.path() / "DADES");
     std::filesystem::create_directories(root_.path() / "ddf");
     SetRecordFileExit([this](int code) { exit_codes_.push_back(code); });
+    if (!OnServer()) return;
+    if (ServerTestsOff()) GTEST_SKIP() << "QEB_PG=off: no server tests";
+    schema_ = std::make_unique<ServerSchema>();
+    ASSERT_EQ("", schema_->error());
+    root_.Write("Tova.ini", "[Dades]\nServidor=" + schema_->server() + "\n");
+    ASSERT_EQ(kRecordOk, SelectRecordStorage(Root()));
   }
   void TearDown() override {
     int16_t status = 0;
@@ -89,8 +98,10 @@ class LayerTest : public ::testing::Test {
   }
 
   std::string Root() const { return root_.dir(); }
+  bool OnServer() const { return GetParam() == Storage::kServer; }
 
   TempDir root_;
+  std::unique_ptr<ServerSchema> schema_;
   ScriptedClock clock_;
   RecordingAlerts alerts_;
   std::vector<int> exit_codes_;

@@ -19,6 +19,7 @@ class LayerProcessTest : public LayerTest {
  protected:
   void SetUp() override {
     LayerTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     WriteDictionary("Shared", NumberedCreateData());
     path_ = Root() + "DADES/Shared.dat";
     name_ = Root() + "DADES\\Shared";
@@ -57,7 +58,7 @@ int HoldRecordTwo(ForkChild& self) {
   return 0;
 }
 
-TEST_F(LayerProcessTest, LockModeBReturnsRecordLocked) {
+TEST_P(LayerProcessTest, LockModeBReturnsRecordLocked) {
   Fill(1, 3, 1);
   ForkChild child([&](ForkChild& self) {
     std::array<char, 8> area{};
@@ -84,7 +85,7 @@ TEST_F(LayerProcessTest, LockModeBReturnsRecordLocked) {
   EXPECT_EQ(0, child.Finish());
 }
 
-TEST_F(LayerProcessTest, LockModeAWaitsWithTheMessageAndProceeds) {
+TEST_P(LayerProcessTest, LockModeAWaitsWithTheMessageAndProceeds) {
   Fill(1, 3, 1);
   ForkChild child([&](ForkChild& self) {
     std::array<char, 8> area{};
@@ -111,7 +112,7 @@ TEST_F(LayerProcessTest, LockModeAWaitsWithTheMessageAndProceeds) {
   EXPECT_EQ(0, child.Finish());
 }
 
-TEST_F(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
+TEST_P(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
   Fill(1, 1, 1);
   ForkChild child([&](ForkChild& self) {
     EngineClient file;
@@ -138,7 +139,7 @@ TEST_F(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
   EXPECT_EQ(0, child.Finish());
 }
 
-TEST_F(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
+TEST_P(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
   Fill(0, 3000, 2);  // even numbers
   ForkChild child([&](ForkChild& self) {
     EngineClient file;
@@ -169,6 +170,8 @@ TEST_F(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
   }
   EXPECT_EQ(0, child.Finish());
 }
+
+INSTANTIATE_TEST_SUITE_P(Storages, LayerProcessTest, kBothStorages, StorageName);
 
 }  // namespace
 }  // namespace quarnell::testing

@@ -1,5 +1,7 @@
-// The record manager: keyed record files, one SQLite database each, reached through RecordCall.
-// This is the only header of the engine; nothing else of it is visible to the rest of the program.
+// The record manager: keyed record files, reached through RecordCall. A file is one SQLite
+// database at its path, or, for the files of a directory given to SetRecordServer, one table of a
+// PostgreSQL database; every operation and status below is the same on both. This is the only
+// header of the engine; nothing else of it is visible to the rest of the program.
 //
 // A record file holds fixed-length records and one or more keys. Each key is made of one or more
 // segments of the record (a byte range with flags); the key value that reads hand back in the key
@@ -7,13 +9,15 @@
 //
 // Several processes may use the same file at once. Readers never block; writes of one process
 // wait briefly for those of another and give kRecordFileLocked when they cannot proceed. Record
-// locks (lock bias on a read) and exclusive opens are byte-range locks that the system drops when
-// the process ends.
+// locks (lock bias on a read) and exclusive opens belong to the open file and end when the process
+// ends: byte-range locks that the system drops at once, or, on a server, locks of the file's
+// connection that the server drops as soon as it sees the connection go.
 #ifndef QUARNELL_RECORDS_ENGINE_RECORD_CALL_H_
 #define QUARNELL_RECORDS_ENGINE_RECORD_CALL_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace quarnell {
 
@@ -133,6 +137,9 @@ inline constexpr int16_t kRecordWrongOwner = 51;         // owner name missing o
 inline constexpr int16_t kRecordFileExists = 59;         // Create refused: the file exists
 inline constexpr int16_t kRecordRecordLocked = 84;       // another process holds the record lock
 inline constexpr int16_t kRecordFileLocked = 85;  // exclusive elsewhere, or a write cannot proceed
+// The database server of the file cannot be reached, refused the connection, or the connection
+// was lost (the file stays unusable until it is closed and opened again).
+inline constexpr int16_t kRecordServerUnavailable = 95;
 
 // ---- Create data / Stat layout (little-endian) --------------------------------------------------
 // A 16-byte file header, then one 16-byte description per key segment, keys in order, then the
@@ -170,6 +177,23 @@ inline constexpr uint8_t kAlternateSignature = 0xAC;
 // Never throws; every failure is a status.
 int16_t RecordCall(int16_t operation, uint8_t* position_block, void* data_buffer,
                    uint32_t* data_length, void* key_buffer, uint8_t key_length, int8_t key_number);
+
+// ---- Where the files live -----------------------------------------------------------------------
+//
+// Keeps the record files whose path lies directly in `directory` (a host directory) as tables of
+// the PostgreSQL database that `server` names: a connection URI ("postgresql:///agencia?host=
+// /run/postgresql"), a keyword=value string, or a bare word for a service name of libpq's service
+// file. The table of a file is its base name in lower case ("DADES/VCobros.dat": vcobros); the
+// database also holds the table record_files, which describes every file. An empty `server`
+// gives the directory back to SQLite. Credentials come only from libpq's own password file,
+// service file and environment: a server text holding a password is refused. Returns kRecordOk,
+// or kRecordInvalidFileName with the reason for TakeRecordServerMessage. Files already open stay
+// where they are.
+int16_t SetRecordServer(const std::string& directory, const std::string& server);
+
+// The last failure a database server gave ("<server>: <reason>", never a password), empty when
+// none happened since the last call; the call empties it.
+std::string TakeRecordServerMessage();
 
 }  // namespace quarnell
 
