@@ -1,12 +1,17 @@
 #include "app/letterhead.h"
 
+#include "config/alerts.h"
 #include "config/ini.h"
+#include "config/paths.h"
 #include "config/session.h"
+#include "config/small_files.h"
 
 namespace quarnell {
 namespace {
 
 Letterhead agency_letterhead;
+
+std::string SettingsFile() { return Session().root_directory + "Tova.ini"; }
 
 }  // namespace
 
@@ -22,7 +27,7 @@ std::string NormalizeAgencyTaxId(std::string_view stored) {
 }
 
 Letterhead ReadLetterhead() {
-  const std::string file = Session().root_directory + "Tova.ini";
+  const std::string file = SettingsFile();
   Letterhead letterhead;
   for (size_t i = 0; i < letterhead.texts.size(); ++i) {
     letterhead.texts[i] = ReadIni(file, "Empresa", "Text" + std::to_string(i + 1));
@@ -31,7 +36,17 @@ Letterhead ReadLetterhead() {
   return letterhead;
 }
 
-void LoadLetterhead() { agency_letterhead = ReadLetterhead(); }
+void LoadLetterhead() {
+  // The reader says why a file it finds cannot be read; a missing one it passes over in silence,
+  // as the session files may well be missing. This one is not.
+  const std::string host_path = HostPath(SettingsFile());
+  if (ReadSmallFile(host_path, 0).state == FileState::kMissing) {
+    WarnOperator(host_path +
+                 " is missing: the statements print without the agency's letterhead and tax "
+                 "identifier, and dates and amounts with the default separators");
+  }
+  agency_letterhead = ReadLetterhead();
+}
 
 const Letterhead& AgencyLetterhead() { return agency_letterhead; }
 

@@ -27,6 +27,7 @@ std::string NormalizeAgencyTaxId(std::string_view stored);
 Letterhead ReadLetterhead();
 
 // Reads the letterhead once, at start-up, and keeps it for the run (the statement run prints it).
+// A missing Tova.ini is told to the operator (a warning; the run goes on).
 void LoadLetterhead();
 // The letterhead of the last LoadLetterhead (blank texts before it).
 const Letterhead& AgencyLetterhead();

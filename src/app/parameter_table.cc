@@ -1,17 +1,16 @@
 #include "app/parameter_table.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "config/alerts.h"
 #include "config/error_stop.h"
 #include "config/paths.h"
 #include "config/session.h"
+#include "config/small_files.h"
 
 namespace quarnell {
 namespace {
@@ -64,82 +63,34 @@ constexpr size_t kOutlayConceptOffset = 22;
 
 ParameterRecord merged_record = DefaultParameterRecord();
 
+// Temporary files of a rewrite older than this program were left by a program that was killed.
+const std::chrono::system_clock::time_point kProgramStart = std::chrono::system_clock::now();
+
 std::string TablePath() { return HostPath(Session().root_directory + "DADES\\VParam.tab"); }
 
 [[noreturn]] void TableFailure(const std::string& what, const std::string& path, int error) {
   ErrorStop(what + " " + path + ": " + std::strerror(error));
 }
 
-// The stored table, empty when there is none.
+// The stored table, empty when there is none. Only one byte more than a record is read: enough to
+// know that a table is too long, whatever its size.
 std::string ReadStoredTable(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return {};
-    TableFailure("cannot open the parameter table", path, errno);
+  SmallFile table = ReadSmallFile(path, kParameterRecordSize + 1);
+  switch (table.state) {
+    case FileState::kRead:
+      break;
+    case FileState::kMissing:
+      return {};
+    case FileState::kNotRegular:
+      ErrorStop("the parameter table " + path + " is not a regular file");
+    case FileState::kUnreadable:
+      TableFailure("cannot read the parameter table", path, table.error);
   }
-  std::string bytes;
-  char buffer[4096];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int error = errno;
-      close(fd);
-      TableFailure("cannot read the parameter table", path, error);
-    }
-    bytes.append(buffer, static_cast<size_t>(n));
+  if (table.bytes.size() > kParameterRecordSize) {
+    WarnOperator("the parameter table " + path + " is longer than its " +
+                 std::to_string(kParameterRecordSize) + " bytes; it is cut to them");
   }
-  close(fd);
-  return bytes;
-}
-
-// The permissions the table keeps: those of the old table, or what a new file would get.
-mode_t TableMode(const std::string& path) {
-  struct stat info;
-  if (stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-void WriteTable(const std::string& path, const ParameterRecord& record) {
-  std::string temporary = path + ".XXXXXX";
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) TableFailure("cannot write the parameter table", path, errno);
-  auto fail = [&](int error) {
-    close(fd);
-    unlink(temporary.c_str());
-    TableFailure("cannot write the parameter table", path, error);
-  };
-  size_t written = 0;
-  while (written < record.size()) {
-    ssize_t n = write(fd, record.data() + written, record.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (fchmod(fd, TableMode(path)) != 0 || fsync(fd) != 0) fail(errno);
-  if (close(fd) != 0) {
-    int error = errno;
-    unlink(temporary.c_str());
-    TableFailure("cannot write the parameter table", path, error);
-  }
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    int error = errno;
-    unlink(temporary.c_str());
-    TableFailure("cannot replace the parameter table", path, error);
-  }
-  // The rename itself must survive a crash too.
-  std::string directory = path.substr(0, path.find_last_of('/') + 1);
-  int dir_fd =
-      open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    fsync(dir_fd);
-    close(dir_fd);
-  }
+  return std::move(table.bytes);
 }
 
 }  // namespace
@@ -171,8 +122,11 @@ ParameterValues ValuesOf(const ParameterRecord& record) {
 
 void LoadParameterTable() {
   const std::string path = TablePath();
+  RemoveAbandonedTemporaries(path, kProgramStart);
   ParameterRecord record = MergeParameterRecord(ReadStoredTable(path));
-  WriteTable(path, record);
+  if (int error = ReplaceFile(path, std::string_view(record.data(), record.size())); error != 0) {
+    TableFailure("cannot write the parameter table", path, error);
+  }
   merged_record = record;
 }
 

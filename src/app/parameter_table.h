@@ -34,8 +34,10 @@ ParameterValues ValuesOf(const ParameterRecord& record);
 // Reads root + "DADES\VParam.tab" (a missing file counts as empty), merges it over the defaults,
 // and replaces the file with the 318-byte merged record. The new content goes to a temporary file
 // in the same directory that is renamed over the table, so the table is never seen missing or cut,
-// whatever happens during the write. A table that cannot be read or written is an error stop.
-// Afterwards Parameters() holds the merged record for the rest of the run.
+// whatever happens during the write; such temporary files that a killed program left behind are
+// removed first. Of a longer table only its first 318 bytes are read and kept, with a warning. A
+// table that is not a regular file or cannot be read or written is an error stop. Afterwards
+// Parameters() holds the merged record for the rest of the run.
 void LoadParameterTable();
 
 // The merged record of the last LoadParameterTable (the defaults before it).

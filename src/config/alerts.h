@@ -1,6 +1,7 @@
 // What the record-file layer needs of the console while it waits for a locked file or ends the
-// program on a file it cannot open: a message box, its removal, the bell and one key press.
-// The console installs its own; until then messages go to standard error and nothing waits.
+// program on a file it cannot open: a message box, its removal, the bell and one key press; and
+// the warnings of start-up about settings that cannot be used. The console installs its own;
+// until then messages go to standard error and nothing waits.
 #ifndef QUARNELL_CONFIG_ALERTS_H_
 #define QUARNELL_CONFIG_ALERTS_H_
 
@@ -18,6 +19,9 @@ class OperatorAlerts {
   virtual void Bell() = 0;
   virtual void DiscardPendingKeys() = 0;
   virtual void WaitForKey() = 0;
+  // Tells the operator of something wrong that does not stop the program. With the screen: a
+  // message box, the bell and one key. Without it: one line on standard error.
+  virtual void ShowWarning(std::string_view text);
 };
 
 // The alerts in force: the standard-error default unless another was installed.
@@ -25,6 +29,13 @@ OperatorAlerts& Alerts();
 
 // Installs `alerts` (not owned); nullptr restores the default.
 void SetAlerts(OperatorAlerts* alerts);
+
+// Shows `text` (code page 850, naming the file at fault and what the run does without it) through
+// the alerts in force, once per start: the same text again is not shown until ForgetWarnings.
+void WarnOperator(std::string_view text);
+
+// A new start: every warning may be shown again.
+void ForgetWarnings();
 
 }  // namespace quarnell
 

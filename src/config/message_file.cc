@@ -70,17 +70,20 @@ class FieldReader {
 
 }  // namespace
 
-std::vector<MessageRecord> ParseMessageFile(std::string_view bytes) {
+std::vector<MessageRecord> ParseMessageFile(std::string_view bytes, bool* cut_short) {
   size_t end = bytes.find(kEndOfFile);
   if (end != std::string_view::npos) bytes = bytes.substr(0, end);
 
   FieldReader reader(bytes);
   std::vector<MessageRecord> records;
   MessageRecord record;
+  if (cut_short != nullptr) *cut_short = false;
   while (reader.Next(record[kCatalanField])) {
     if (!reader.Next(record[kGalicianField]) || !reader.Next(record[kAraneseField]) ||
         !reader.Next(record[kSpanishField])) {
-      break;  // cut short by the end of the file: no translation can be trusted
+      // Cut short by the end of the file: no translation of it can be trusted.
+      if (cut_short != nullptr) *cut_short = true;
+      break;
     }
     records.push_back(record);
   }

@@ -23,8 +23,8 @@ using MessageRecord = std::array<std::string, 4>;
 // - lines holding only blanks between fields are skipped, while a comma followed by the line end
 //   gives an empty field ("Text,Gal,Ara," has an empty Spanish field);
 // - a Ctrl-Z byte ends the file; a last record with fewer than four fields is dropped, so it
-//   matches nothing.
-std::vector<MessageRecord> ParseMessageFile(std::string_view bytes);
+//   matches nothing, and *cut_short (when given) becomes true.
+std::vector<MessageRecord> ParseMessageFile(std::string_view bytes, bool* cut_short = nullptr);
 
 }  // namespace quarnell
 

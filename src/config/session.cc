@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "config/alerts.h"
 #include "config/attributes.h"
 #include "config/ini.h"
 #include "config/paths.h"
@@ -64,9 +65,12 @@ void StartConfiguration() {
   settings = SessionSettings{};
   ResetAttributes();
   ResetColourTable();
+  ForgetWarnings();
 
-  settings.root_directory = EnvironmentValue("QEBROOT");
-  settings.program_directory = EnvironmentValue("QEBEXE");
+  // File names are appended to the root and the program directory directly; a value set without
+  // its final separator ("/srv/agency") would otherwise name "/srv/agencyTova.ini".
+  settings.root_directory = ApplyDirectoryRule(EnvironmentValue("QEBROOT"));
+  settings.program_directory = ApplyDirectoryRule(EnvironmentValue("QEBEXE"));
   settings.session_directory = ApplyDirectoryRule(EnvironmentValue("QEBTMP"));
 
   // The formatters read their settings lazily, on first use; they must find this run's Tova.ini.

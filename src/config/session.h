@@ -9,8 +9,8 @@
 namespace quarnell {
 
 struct SessionSettings {
-  std::string root_directory;     // QEBROOT, exactly as set
-  std::string program_directory;  // QEBEXE
+  std::string root_directory;     // QEBROOT with the directory rule
+  std::string program_directory;  // QEBEXE with the directory rule
   std::string
       session_directory;  // QEBTMP with the directory rule; the terminal directory when empty
   std::string terminal_directory;  // [Terminal] Dir, else TERM, with the directory rule
@@ -26,7 +26,8 @@ struct SessionSettings {
   std::string platform_mode;  // "CGI", "WIN" or "DOS"
 };
 
-// Reads the environment, performs the session start-up (session file, currency "a,E", terminal
+// Reads the environment (the directory rule applies to QEBROOT, QEBEXE and QEBTMP alike), forgets
+// the warnings shown so far, performs the session start-up (session file, currency "a,E", terminal
 // file with colours, working date, output device and language) and sets the platform mode.
 // Installs the Tova.ini reader for the date and number formatters and sets the language code.
 // Calling it again reads everything again (tests; a fresh run): colours and the attribute stack

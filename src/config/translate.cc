@@ -4,15 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <functional>
-#include <iterator>
+#include <limits>
 #include <unordered_map>
 #include <vector>
 
+#include "config/alerts.h"
 #include "config/message_file.h"
 #include "config/paths.h"
 #include "config/session.h"
+#include "config/small_files.h"
 #include "text/language.h"
 
 namespace quarnell {
@@ -60,12 +63,49 @@ struct MessageCatalogue {
 
 MessageCatalogue catalogue;
 
-bool StatRegularFile(const std::string& host_path, struct stat& info) {
-  return stat(host_path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// What the operator is told when the translations cannot be used: the texts then print in
+// Catalan, whatever the owner's or the user's language.
+void WarnUntranslated(const std::string& host_path, std::string_view problem) {
+  WarnOperator("the message file " + host_path + " " + std::string(problem) +
+               ": texts are printed in Catalan");
+}
+
+// A missing message file is created empty (so other programs of the suite find it); O_EXCL, so
+// whatever took its place meanwhile is never opened for writing.
+void CreateMissingMessageFile(const std::string& host_path) {
+  WarnUntranslated(host_path, "is missing");
+  const int fd =
+      open(host_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd >= 0) close(fd);
+}
+
+// Reads and parses the file into the catalogue; false (with a warning) when it cannot be used.
+bool LoadCatalogue(const FileIdentity& identity) {
+  const SmallFile file = ReadSmallFile(catalogue.host_path, std::numeric_limits<size_t>::max());
+  if (file.state != FileState::kRead) {
+    WarnUntranslated(catalogue.host_path, "cannot be read (" + FileProblem(file) + ")");
+    return false;
+  }
+  bool cut_short = false;
+  catalogue.records = ParseMessageFile(file.bytes, &cut_short);
+  if (cut_short) {
+    WarnOperator("the message file " + catalogue.host_path +
+                 " is damaged: it ends in the middle of the record after record " +
+                 std::to_string(catalogue.records.size()) + "; that text is printed in Catalan");
+  } else if (catalogue.records.empty()) {
+    WarnUntranslated(catalogue.host_path, "holds no translations");
+  }
+  catalogue.first_record.clear();
+  for (size_t i = 0; i < catalogue.records.size(); ++i) {
+    catalogue.first_record.emplace(catalogue.records[i][kCatalanField], i);  // first one wins
+  }
+  catalogue.identity = identity;
+  catalogue.loaded = true;
+  return true;
 }
 
 // The catalogue of the message file at `program_path`, created empty when missing; nullptr when it
-// can neither be found nor created (no LOCALE directory) or cannot be read.
+// is not a regular file or cannot be read. Each problem is told to the operator once.
 const MessageCatalogue* CurrentCatalogue(const std::string& program_path) {
   if (catalogue.program_path != program_path) {
     catalogue = MessageCatalogue{};
@@ -73,36 +113,37 @@ const MessageCatalogue* CurrentCatalogue(const std::string& program_path) {
     catalogue.host_path = HostPath(program_path);
   }
   struct stat info;
-  if (!StatRegularFile(catalogue.host_path, info)) {
+  if (stat(catalogue.host_path.c_str(), &info) != 0) {
     catalogue.loaded = false;
     catalogue.host_path = HostPath(program_path);
-    if (!StatRegularFile(catalogue.host_path, info)) {
-      int fd = open(catalogue.host_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-      if (fd < 0) return nullptr;
-      close(fd);
-      if (!StatRegularFile(catalogue.host_path, info)) return nullptr;
+    if (stat(catalogue.host_path.c_str(), &info) != 0) {
+      if (errno != ENOENT) {
+        WarnUntranslated(catalogue.host_path,
+                         "cannot be read (" + std::string(std::strerror(errno)) + ")");
+        return nullptr;
+      }
+      CreateMissingMessageFile(catalogue.host_path);
+      if (stat(catalogue.host_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+      // Known to be empty, and the operator was told it was missing: not told again that it is
+      // empty.
+      catalogue.records.clear();
+      catalogue.first_record.clear();
+      catalogue.identity = FileIdentity::Of(info);
+      catalogue.loaded = true;
     }
   }
-
-  FileIdentity identity = FileIdentity::Of(info);
-  if (catalogue.loaded && catalogue.identity == identity) return &catalogue;
+  if (!S_ISREG(info.st_mode)) {
+    catalogue.loaded = false;
+    WarnUntranslated(catalogue.host_path, "is not a regular file");
+    return nullptr;
+  }
 
   // The identity is taken before reading: a write during the read changes the file's times, so
   // the next call reads it again.
+  const FileIdentity identity = FileIdentity::Of(info);
+  if (catalogue.loaded && catalogue.identity == identity) return &catalogue;
   catalogue.loaded = false;
-  std::ifstream in(catalogue.host_path, std::ios::binary);
-  if (!in) return nullptr;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return nullptr;
-
-  catalogue.records = ParseMessageFile(bytes);
-  catalogue.first_record.clear();
-  for (size_t i = 0; i < catalogue.records.size(); ++i) {
-    catalogue.first_record.emplace(catalogue.records[i][kCatalanField], i);  // first one wins
-  }
-  catalogue.identity = identity;
-  catalogue.loaded = true;
-  return &catalogue;
+  return LoadCatalogue(identity) ? &catalogue : nullptr;
 }
 
 }  // namespace

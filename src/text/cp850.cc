@@ -58,15 +58,26 @@ std::string Cp850ToUtf8(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> Utf8ToCp850(std::string_view text, size_t* bad_offset) {
+namespace {
+
+// Converts UTF-8 to code page 850 character by character. `on_missing` is called with the offset
+// and the code of each character the code page lacks and decides: the byte to put in its place,
+// or nullopt to give up. nullopt when the text is not valid UTF-8 (`bad_offset` then receives the
+// offset of the bad byte) or when `on_missing` gives up (the offset of that character).
+template <typename OnMissing>
+std::optional<std::string> ConvertUtf8(std::string_view text, size_t* bad_offset,
+                                       OnMissing on_missing) {
   std::string out;
   out.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
     const size_t start = pos;
     const char32_t character = cp850_internal::DecodeUtf8(text.data(), text.size(), &pos);
-    const std::optional<unsigned char> byte =
-        character > 0x10FFFF ? std::nullopt : UnicodeToCp850(character);
+    std::optional<unsigned char> byte;
+    if (character <= 0x10FFFF) {
+      byte = UnicodeToCp850(character);
+      if (!byte) byte = on_missing(MissingCharacter{start, character});
+    }
     if (!byte) {
       if (bad_offset != nullptr) *bad_offset = start;
       return std::nullopt;
@@ -74,6 +85,21 @@ std::optional<std::string> Utf8ToCp850(std::string_view text, size_t* bad_offset
     out.push_back(static_cast<char>(*byte));
   }
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> Utf8ToCp850(std::string_view text, size_t* bad_offset) {
+  return ConvertUtf8(text, bad_offset,
+                     [](const MissingCharacter&) { return std::optional<unsigned char>(); });
+}
+
+std::optional<std::string> Utf8ToCp850Replacing(std::string_view text, char replacement,
+                                                std::vector<MissingCharacter>* missing) {
+  return ConvertUtf8(text, nullptr, [&](const MissingCharacter& character) {
+    if (missing != nullptr) missing->push_back(character);
+    return std::optional<unsigned char>(static_cast<unsigned char>(replacement));
+  });
 }
 
 }  // namespace quarnell

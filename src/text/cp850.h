@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarnell {
 
@@ -20,6 +21,18 @@ std::string Cp850ToUtf8(std::string_view text);
 // nullopt when `text` is not valid UTF-8 or holds a character the code page lacks;
 // `bad_offset`, when given, receives the byte offset of the first such character.
 std::optional<std::string> Utf8ToCp850(std::string_view text, size_t* bad_offset = nullptr);
+
+// A character of a UTF-8 text that code page 850 lacks: its byte offset in the text and its code.
+struct MissingCharacter {
+  size_t offset = 0;
+  char32_t character = 0;
+};
+
+// Valid UTF-8 `text` in code page 850, with `replacement` standing for each character the code
+// page lacks; those characters are appended to *missing, when given. nullopt when `text` is not
+// valid UTF-8.
+std::optional<std::string> Utf8ToCp850Replacing(std::string_view text, char replacement,
+                                                std::vector<MissingCharacter>* missing);
 
 // Source files are UTF-8; an accented literal is written "COMPTE D'EXPLOTACIÓ"_cp850 and yields
 // the code page 850 bytes, converted at compile time (a character the code page lacks does not

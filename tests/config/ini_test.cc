@@ -1,14 +1,19 @@
 #include "config/ini.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
+#include "support/recording_alerts.h"
 #include "support/temp_dir.h"
+#include "text/cp850.h"
 
 namespace quarnell {
 namespace {
 
+using testing::RecordingAlerts;
 using testing::TempDir;
 
 struct IniCase {
@@ -76,6 +81,64 @@ TEST(ReadIniTest, UnreadableFilesGiveTheEmptyText) {
   TempDir dir;
   EXPECT_EQ(ReadIni(dir.file("missing.ini"), "S", "K"), "");
   EXPECT_EQ(ReadIni(dir.dir(), "S", "K"), "");  // a directory
+}
+
+// An editor of this system saves a settings file as UTF-8; the program's texts are code page 850.
+TEST(ReadIniTest, ReadsUtf8AndCodePage850Alike) {
+  const std::string empordà = "EMPORDÀ, S.L."_cp850;
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string expected;
+    std::string warning;  // a text the one warning holds, or empty for none
+  };
+  const Case cases[] = {
+      {"code page 850", "[Empresa]\nText1=" + empordà + "\n", empordà, ""},
+      {"UTF-8", "[Empresa]\nText1=EMPORDÀ, S.L.\n", empordà, ""},
+      {"UTF-8 with CR LF and a mark of its own", "\xEF\xBB\xBF[Empresa]\r\nText1=EMPORDÀ, S.L.\r\n",
+       empordà, ""},
+      {"plain ASCII", "[Empresa]\nText1=PORT\n", "PORT", ""},
+      {"UTF-8 character without a place in code page 850", "[Empresa]\nText2=x\nText1=10 €\n",
+       "10 ?", "line 3: the character U+20AC"},
+      // Two code page 850 letters that happen to look like UTF-8 do not make the file UTF-8 when
+      // the rest of it is not.
+      {"code page 850 that is not UTF-8 as a whole",
+       "[Empresa]\nText1=\xC3\xA9\nText2=" + empordà + "\n", "\xC3\xA9", ""},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingAlerts alerts;
+    dir.Write("Tova.ini", c.file);
+    EXPECT_EQ(ReadIni(dir.file("Tova.ini"), "Empresa", "Text1"), c.expected);
+    if (c.warning.empty()) {
+      EXPECT_EQ(alerts.All(), "");
+    } else {
+      ASSERT_EQ(alerts.shown.size(), 1u) << alerts.All();
+      EXPECT_NE(alerts.shown[0].find(dir.file("Tova.ini") + " " + c.warning), std::string::npos)
+          << alerts.shown[0];
+    }
+    EXPECT_EQ(dir.Read("Tova.ini"), c.file);  // never rewritten
+  }
+}
+
+// Whatever stands in a settings file's place, the reader neither waits nor takes the memory of
+// the file's size; it says what it could not read.
+TEST(ReadIniTest, OnlyRegularFilesOfASettingsFileSizeAreRead) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+  dir.Write("huge.ini", "[S]\nK=v\n");
+  ASSERT_EQ(truncate(dir.file("huge.ini").c_str(), 200 << 20), 0);  // sparse: no disk used
+  RecordingAlerts alerts;
+  alarm(20);  // a FIFO opened for reading would wait for a writer forever
+  EXPECT_EQ(ReadIni(dir.file("fifo.ini"), "S", "K"), "");
+  EXPECT_EQ(ReadIni(dir.file("huge.ini"), "S", "K"), "");
+  EXPECT_EQ(ReadIni(dir.file("huge.ini"), "S", "Other"), "");
+  alarm(0);
+  ASSERT_EQ(alerts.shown.size(), 2u) << alerts.All();  // once per start, not once per key
+  EXPECT_EQ(alerts.shown[0], "cannot read " + dir.file("fifo.ini") +
+                                 ": not a regular file; its settings are not used");
+  EXPECT_NE(alerts.shown[1].find(dir.file("huge.ini") + " is larger than"), std::string::npos);
 }
 
 TEST(ReadIniTest, TakesProgramPathsWithBackslashesAndAnyCase) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "config/attributes.h"
+#include "config/paths.h"
 #include "config/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "text/dates.h"
@@ -144,6 +145,26 @@ TEST_F(SessionTest, TerminalDirectoryStandsInForAMissingSessionDirectory) {
   EXPECT_EQ(Session().terminal_directory, root_.dir() + "term1\\");
   EXPECT_EQ(Session().session_directory, root_.dir() + "term1\\");
   EXPECT_EQ(Session().output_device, "TXT");
+}
+
+// QEBROOT and QEBEXE set without their final separator work as QEBTMP does: file names are
+// appended to them.
+TEST_F(SessionTest, DirectoriesWithoutTheirFinalSeparator) {
+  environment_.Set("QEBROOT", root_.dir() + "agency");
+  environment_.Set("QEBEXE", root_.dir() + "bin");
+  environment_.Set("QEBTMP", root_.dir() + "agency/tmp");
+  root_.Write("agency/Tova.ini", "[Usuari]\nDatOrdre=AMD\n");
+  StartConfiguration();
+  EXPECT_EQ(Session().root_directory, root_.dir() + "agency\\");
+  EXPECT_EQ(Session().program_directory, root_.dir() + "bin\\");
+  EXPECT_EQ(HostPath(Session().root_directory + "Tova.ini"), root_.dir() + "agency/Tova.ini");
+  EXPECT_EQ(ReadUserSetting("DatOrdre"), "AMD");
+  // Set with their separator, or not at all, they stay as they are.
+  environment_.Set("QEBROOT", root_.dir());
+  environment_.Unset("QEBEXE");
+  StartConfiguration();
+  EXPECT_EQ(Session().root_directory, root_.dir());
+  EXPECT_EQ(Session().program_directory, "");
 }
 
 TEST_F(SessionTest, TermServesAsTerminalDirectoryOnlyWhenItIsOne) {

@@ -3,18 +3,22 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "config/scoped_environment.h"
 #include "config/session.h"
+#include "support/recording_alerts.h"
 #include "support/temp_dir.h"
 #include "text/language.h"
 
 namespace quarnell {
 namespace {
 
+using testing::RecordingAlerts;
 using testing::ScopedEnvironment;
 using testing::TempDir;
 
@@ -124,6 +128,51 @@ TEST_F(TranslateTest, AChangeOfTheFileIsSeenByTheNextCall) {
   std::filesystem::remove(MessageFile());
   EXPECT_EQ(Translate("Data"), "Data");
   EXPECT_TRUE(std::filesystem::exists(MessageFile()));
+}
+
+// Spanish statements with Catalan headings must not pass without a word: the operator is told
+// once, naming the file, and the run goes on in Catalan.
+TEST_F(TranslateTest, AMessageFileThatCannotServeIsToldOnce) {
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    std::string warning;  // after the file's path
+  };
+  const Case cases[] = {
+      {"missing", [&] { std::filesystem::create_directories(root_.path() / "LOCALE"); },
+       " is missing: texts are printed in Catalan"},
+      {"empty", [&] { WriteMessages(""); }, " holds no translations: texts are printed in Catalan"},
+      {"cut short", [&] { WriteMessages("Data,g,o,Fecha\nTotal,t,t\n"); },
+       " is damaged: it ends in the middle of the record after record 1; that text is printed in "
+       "Catalan"},
+      {"a FIFO",
+       [&] {
+         std::filesystem::create_directories(root_.path() / "LOCALE");
+         ASSERT_EQ(mkfifo(MessageFile().c_str(), 0600), 0);
+       },
+       " is not a regular file: texts are printed in Catalan"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(root_.path() / "LOCALE");
+    c.prepare();
+    StartConfiguration();
+    RecordingAlerts alerts;
+    SetLanguageCode("SPA");
+    alarm(20);  // a FIFO opened to read or to append waits for its other end
+    EXPECT_EQ(Translate("Data"), c.name == std::string("cut short") ? "Fecha" : "Data");
+    EXPECT_EQ(Translate("Mes"), "Mes");
+    alarm(0);
+    ASSERT_EQ(alerts.shown.size(), 1u) << alerts.All();
+    EXPECT_EQ(alerts.shown[0], "the message file " + MessageFile() + c.warning);
+  }
+  // Catalan needs no file: nothing to say.
+  std::filesystem::remove_all(root_.path() / "LOCALE");
+  StartConfiguration();
+  RecordingAlerts alerts;
+  SetLanguageCode("CAT");
+  EXPECT_EQ(Translate("Data"), "Data");
+  EXPECT_EQ(alerts.All(), "");
 }
 
 }  // namespace

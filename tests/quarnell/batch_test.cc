@@ -5,7 +5,9 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -47,8 +49,12 @@ Outcome RunQuarnellProgram(const TempDir& scratch, const std::vector<std::string
   pid_t pid = 0;
   Outcome outcome;
   if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    // A program that hangs is a failure of its own: stopped after a minute, it ends with 137.
     int status = 0;
-    waitpid(pid, &status, 0);
+    for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+      if (waited == 600) kill(pid, SIGKILL);
+      usleep(100000);
+    }
     outcome.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
@@ -217,6 +223,46 @@ TEST_F(BatchTest, FailuresEndWithStatusOne) {
     EXPECT_EQ(outcome.exit, 1);
     EXPECT_NE(outcome.err.find("VPropiet"), std::string::npos) << outcome.err;
   }
+}
+
+// Settings that cannot be read leave statements without letterhead or in the wrong language:
+// the run goes on, but says so on standard error, one line per file, and nothing waits on a FIFO.
+TEST_F(BatchTest, SettingsThatCannotBeReadAreToldAndTheRunGoesOn) {
+  Import("VPropiet", "owner,name,state,language,tax_id\n2,GARCIA*ANA,0,SPA,ES22222222J\n");
+  Import("VGrups", "owner,property,description,section\n2,1,FINCA,2\n");
+  Import("VDepBase", "owner,property,unit,description\n2,1,1,PIS\n");
+  Import("VCobros", "owner,property,unit,date,amount\n2,1,1,2023-06-01,100.00\n");
+  const std::vector<std::string> args = {"--batch", "--date", "31122023", "--from", "1",
+                                         "--to",    "9999",   "--layout", "N",      "--no-print"};
+  for (const char* name :
+       {"Tova.ini", "tmp/Sessio.ini", "tmp/TovaTerm.ini", "LOCALE/QUARNELL.LNG"}) {
+    std::filesystem::remove(agency_.path() / name);
+    ASSERT_EQ(mkfifo(agency_.file(name).c_str(), 0600), 0) << name;
+  }
+  Outcome outcome = RunQuarnellProgram(scratch_, args);
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  const std::string expected =
+      "quarnell: warning: cannot read " + root() +
+      "tmp/Sessio.ini: not a regular file; its settings are not used\n"
+      "quarnell: warning: cannot read " +
+      root() +
+      "tmp/TovaTerm.ini: not a regular file; its settings are not used\n"
+      "quarnell: warning: cannot read " +
+      root() +
+      "Tova.ini: not a regular file; its settings are not used\n"
+      "quarnell: warning: the message file " +
+      root() + "LOCALE/QUARNELL.LNG is not a regular file: texts are printed in Catalan\n";
+  EXPECT_EQ(outcome.err, expected);
+  EXPECT_NE(agency_.Read("tmp/qebprint.tmp").find("GARCIA"), std::string::npos);
+
+  std::filesystem::remove(agency_.path() / "Tova.ini");
+  outcome = RunQuarnellProgram(scratch_, args);
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  EXPECT_NE(outcome.err.find("quarnell: warning: " + root() +
+                             "Tova.ini is missing: the statements print without the agency's "
+                             "letterhead"),
+            std::string::npos)
+      << outcome.err;
 }
 
 }  // namespace

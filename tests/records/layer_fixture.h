@@ -15,6 +15,7 @@
 #include "records/create_data.h"
 #include "records/record_files.h"
 #include "records/storages.h"
+#include "support/recording_alerts.h"
 #include "support/temp_dir.h"
 #include "text/clock.h"
 #include "text/language.h"
@@ -40,28 +41,6 @@ class ScriptedClock : public Clock {
   // Called after each sleep with the number of sleeps so far.
   std::function<void(int)> on_sleep;
   double random = 0.25;
-};
-
-class RecordingAlerts : public OperatorAlerts {
- public:
-  RecordingAlerts() { SetAlerts(this); }
-  ~RecordingAlerts() override { SetAlerts(nullptr); }
-  RecordingAlerts(const RecordingAlerts&) = delete;
-  RecordingAlerts& operator=(const RecordingAlerts&) = delete;
-
-  void ShowMessageBox(std::string_view text, int row) override {
-    shown.emplace_back(text);
-    rows.push_back(row);
-    events += "show ";
-  }
-  void PopWindow() override { events += "pop "; }
-  void Bell() override { events += "bell "; }
-  void DiscardPendingKeys() override { events += "discard "; }
-  void WaitForKey() override { events += "key "; }
-
-  std::vector<std::string> shown;
-  std::vector<int> rows;
-  std::string events;
 };
 
 // An installation on the storage of the test's parameter: for the server, its Tova.ini names a

@@ -1,0 +1,196 @@
+#include "config/small_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace quarnell {
+namespace {
+
+constexpr size_t kTemporarySuffixLength = 6;  // the XXXXXX of mkstemp
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string DirectoryOf(const std::string& host_path) {
+  const size_t slash = host_path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host_path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& host_path) {
+  const size_t slash = host_path.find_last_of('/');
+  return slash == std::string::npos ? host_path : host_path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// The permissions the replaced file keeps: those of the old file, or what a new file would get.
+mode_t ModeFor(const std::string& host_path) {
+  struct stat info;
+  if (stat(host_path.c_str(), &info) == 0) return info.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// The rename itself must survive a crash too.
+void SyncDirectory(const std::string& host_path) {
+  const int fd = open(DirectoryOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
+}
+
+bool IsTemporaryName(std::string_view entry, std::string_view base) {
+  if (entry.size() != base.size() + 1 + kTemporarySuffixLength) return false;
+  if (!entry.starts_with(base) || entry[base.size()] != '.') return false;
+  for (char c : entry.substr(base.size() + 1)) {
+    const bool alphanumeric =
+        (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!alphanumeric) return false;
+  }
+  return true;
+}
+
+bool Before(const timespec& time, std::chrono::system_clock::time_point cutoff) {
+  const auto since_epoch =
+      std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+  return std::chrono::system_clock::time_point(
+             std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch)) < cutoff;
+}
+
+// Removes `path` when it is a regular file written before `cutoff` whose writer is gone: its lock
+// can be taken (locks die with their process), and the name still names the file locked.
+void RemoveIfAbandoned(const std::string& path, std::chrono::system_clock::time_point cutoff) {
+  FileDescriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+  if (file.get() < 0) return;
+  struct stat held;
+  if (fstat(file.get(), &held) != 0 || !S_ISREG(held.st_mode)) return;
+  if (!Before(held.st_mtim, cutoff)) return;
+  if (flock(file.get(), LOCK_EX | LOCK_NB) != 0) return;  // a live writer holds it
+  struct stat named;
+  if (lstat(path.c_str(), &named) != 0 || named.st_ino != held.st_ino ||
+      named.st_dev != held.st_dev) {
+    return;
+  }
+  unlink(path.c_str());
+}
+
+}  // namespace
+
+SmallFile ReadSmallFile(const std::string& host_path, size_t limit) {
+  SmallFile result;
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever.
+  FileDescriptor file(open(host_path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.get() < 0) {
+    result.state =
+        errno == ENOENT || errno == ENOTDIR ? FileState::kMissing : FileState::kUnreadable;
+    result.error = errno;
+    return result;
+  }
+  struct stat info;
+  if (fstat(file.get(), &info) != 0) {
+    result.state = FileState::kUnreadable;
+    result.error = errno;
+    return result;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    result.state = FileState::kNotRegular;
+    return result;
+  }
+  char buffer[4096];
+  while (result.bytes.size() < limit) {
+    const size_t wanted = std::min(sizeof buffer, limit - result.bytes.size());
+    const ssize_t n = read(file.get(), buffer, wanted);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.state = FileState::kUnreadable;
+      result.error = errno;
+      result.bytes.clear();
+      return result;
+    }
+    result.bytes.append(buffer, static_cast<size_t>(n));
+  }
+  result.state = FileState::kRead;
+  return result;
+}
+
+std::string FileProblem(const SmallFile& file) {
+  switch (file.state) {
+    case FileState::kRead:
+      return {};
+    case FileState::kMissing:
+      return "no such file";
+    case FileState::kNotRegular:
+      return "not a regular file";
+    case FileState::kUnreadable:
+      break;
+  }
+  return std::strerror(file.error);
+}
+
+int ReplaceFile(const std::string& host_path, std::string_view bytes) {
+  std::string temporary = host_path + "." + std::string(kTemporarySuffixLength, 'X');
+  FileDescriptor file(mkstemp(temporary.data()));
+  if (file.get() < 0) return errno;
+  auto failed = [&](int error) {
+    unlink(temporary.c_str());
+    return error;
+  };
+  if (flock(file.get(), LOCK_EX) != 0) return failed(errno);
+  if (!WriteAll(file.get(), bytes) || fchmod(file.get(), ModeFor(host_path)) != 0 ||
+      fsync(file.get()) != 0) {
+    return failed(errno);
+  }
+  if (rename(temporary.c_str(), host_path.c_str()) != 0) return failed(errno);
+  // The data is on disk already (fsync); the lock goes with the close, once the temporary name
+  // is gone.
+  SyncDirectory(host_path);
+  return 0;
+}
+
+void RemoveAbandonedTemporaries(const std::string& host_path,
+                                std::chrono::system_clock::time_point cutoff) {
+  const std::string directory = DirectoryOf(host_path);
+  const std::string base = NameOf(host_path);
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory.c_str()), &closedir);
+  if (listing == nullptr) return;
+  while (const dirent* entry = readdir(listing.get())) {
+    if (IsTemporaryName(entry->d_name, base)) {
+      RemoveIfAbandoned(directory + "/" + entry->d_name, cutoff);
+    }
+  }
+}
+
+}  // namespace quarnell
