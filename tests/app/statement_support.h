@@ -88,10 +88,13 @@ inline Spool ReadSpool(std::string_view cp850_bytes) {
 // the statement in this process with the installation's environment.
 class TestAgency {
  public:
-  TestAgency() {
+  // `init_options` follow "qebdata init ROOT" (a server, for instance).
+  explicit TestAgency(const std::vector<std::string>& init_options = {}) {
     std::ostringstream out, err;
     const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
-    EXPECT_EQ(RunDataTool({"init", root()}, DataToolContext{install, &out, &err}), 0) << err.str();
+    std::vector<std::string> init = {"init", root()};
+    init.insert(init.end(), init_options.begin(), init_options.end());
+    EXPECT_EQ(RunDataTool(init, DataToolContext{install, &out, &err}), 0) << err.str();
     env_.Set("QEBROOT", root());
     env_.Set("QEBTMP", root() + "tmp/");
     env_.Set("QEBEXE", root() + "bin/");

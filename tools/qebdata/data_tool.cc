@@ -8,6 +8,11 @@
 #include <system_error>
 
 #include "app/record_layouts.h"
+#include "config/ini.h"
+#include "config/paths.h"
+#include "records/engine/record_call.h"
+#include "records/record_files.h"
+#include "tools/qebdata/copy.h"
 #include "tools/qebdata/installation.h"
 #include "tools/qebdata/synthetic_agency.h"
 #include "tools/qebdata/transfer.h"
@@ -17,13 +22,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kUsage[] =
-    "usage: qebdata init ROOT\n"
+    "usage: qebdata init ROOT [--server SERVER]\n"
     "       qebdata import ROOT BASE FILE.csv\n"
     "       qebdata export ROOT BASE [FILE.csv]\n"
     "       qebdata demo ROOT\n"
     "       qebdata generate ROOT --owners N [--seed S]\n"
+    "       qebdata copy FROM_ROOT TO_ROOT\n"
     "       qebdata dictionaries DIRECTORY\n"
-    "ROOT is an installation directory; BASE a record file (VPropiet, VCobros, ...).\n";
+    "ROOT is an installation directory; BASE a record file (VPropiet, VCobros, ...);\n"
+    "SERVER a PostgreSQL database (a connection URI, keyword=value pairs or a service name).\n";
 
 int Usage(std::ostream& err, const std::string& problem) {
   err << "qebdata: " << problem << "\n" << kUsage;
@@ -72,7 +79,60 @@ bool ParseCount(const std::string& text, int64_t low, int64_t high, int64_t* val
   return true;
 }
 
-int Init(const std::string& root, const DataToolContext& context) {
+// The record files of `root` live where its Tova.ini says; a setting that cannot be used is the
+// user's to mend.
+int SelectStorage(const std::string& root, std::ostream& err) {
+  if (SelectRecordStorage(ApplyDirectoryRule(root)) == kRecordOk) return kExitOk;
+  err << "qebdata: [Dades] Servidor of " << root << "/Tova.ini: " << TakeRecordServerMessage()
+      << "\n";
+  return kExitBadInput;
+}
+
+// Names `server` in the installation's Tova.ini, a new one made from the shipped template, before
+// anything else is laid out, so that a second init after a failure finds it. An installation that
+// already keeps its files elsewhere is left alone: qebdata copy moves records between the two.
+int NameServer(const std::string& root, const std::string& server, const DataToolContext& context) {
+  const fs::path settings = fs::path(HostPath(root + "/Tova.ini"));
+  std::error_code ec;
+  if (fs::exists(settings, ec)) {
+    const std::string named = ReadIni(settings.string(), "Dades", "Servidor");
+    if (named == server) return kExitOk;
+    *context.err << "qebdata: " << settings.string()
+                 << (named.empty() ? " keeps the record files in DADES/" : " names another server")
+                 << "; lay out a new installation with --server and move the records with "
+                    "qebdata copy\n";
+    return kExitBadInput;
+  }
+  // The value is one line of Tova.ini, where ";" starts a comment.
+  if (server.find_first_of(";\r\n") != std::string::npos) {
+    *context.err << "qebdata: --server: a server address cannot hold \";\" or a line end\n";
+    return kExitBadInput;
+  }
+  if (SetRecordServer(HostPath(root + "/DADES"), server) != kRecordOk) {
+    *context.err << "qebdata: --server: " << TakeRecordServerMessage() << "\n";
+    return kExitBadInput;
+  }
+  std::string text;
+  if (!ReadInput(context.install_dir + "/Tova.ini", &text, *context.err)) return kExitFailure;
+  text += "\n; The record files live as tables of this PostgreSQL database.\n[Dades]\nServidor=" +
+          server + "\n";
+  fs::create_directories(settings.parent_path(), ec);
+  std::ofstream out(settings, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) {
+    *context.err << "qebdata: cannot write " << settings.string() << "\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int Init(const std::string& root, const DataToolContext& context,
+         const std::string* server = nullptr) {
+  if (server != nullptr) {
+    if (int exit = NameServer(root, *server, context); exit != kExitOk) return exit;
+  }
+  if (int exit = SelectStorage(root, *context.err); exit != kExitOk) return exit;
   std::string error;
   if (!InitInstallation(root, context.install_dir, &error)) {
     *context.err << "qebdata: " << error << "\n";
@@ -184,11 +244,21 @@ int RunDataTool(const std::vector<std::string>& args, const DataToolContext& con
   const std::string& command = args[0];
   const size_t count = args.size();
   if (command == "init" && count == 2) return Init(args[1], context);
+  if (command == "init" && count == 4 && args[2] == "--server") {
+    return Init(args[1], context, &args[3]);
+  }
+  if (command == "copy" && count == 3) {
+    for (const std::string& root : {args[1], args[2]}) {
+      if (int exit = SelectStorage(root, err); exit != kExitOk) return exit;
+    }
+    return CopyInstallation(args[1], args[2], err);
+  }
   if (command == "demo" && count == 2) return Demo(args[1], context);
   if (command == "generate" && count >= 2) return Generate(args, context);
   if (command == "import" && count == 4) {
     const FileLayout* file = FileOrComplain(args[2], err);
     if (file == nullptr) return kExitBadInput;
+    if (int exit = SelectStorage(args[1], err); exit != kExitOk) return exit;
     std::string text;
     if (!ReadInput(args[3], &text, err)) return kExitBadInput;
     return ImportCsv(args[1], *file, args[3], text, err);
@@ -196,6 +266,7 @@ int RunDataTool(const std::vector<std::string>& args, const DataToolContext& con
   if (command == "export" && (count == 3 || count == 4)) {
     const FileLayout* file = FileOrComplain(args[2], err);
     if (file == nullptr) return kExitBadInput;
+    if (int exit = SelectStorage(args[1], err); exit != kExitOk) return exit;
     return Export(args[1], *file, count == 4 ? &args[3] : nullptr, context);
   }
   if (command == "dictionaries" && count == 2) {
@@ -206,7 +277,8 @@ int RunDataTool(const std::vector<std::string>& args, const DataToolContext& con
     }
     return kExitOk;
   }
-  for (const char* known : {"init", "import", "export", "demo", "generate", "dictionaries"}) {
+  for (const char* known :
+       {"init", "import", "export", "demo", "generate", "copy", "dictionaries"}) {
     if (command == known) return Usage(err, "wrong number of arguments for " + command);
   }
   return Usage(err, "unknown command \"" + command + "\"");

@@ -11,6 +11,7 @@
 #include "text/clock.h"
 #include "text/cp850.h"
 #include "tools/qebdata/record_store.h"
+#include "tools/qebdata/transfer.h"
 
 namespace quarnell {
 namespace fs = std::filesystem;
@@ -93,7 +94,14 @@ bool CreateRecordFiles(const std::string& root, std::string* error) {
   }
   for (const FileLayout& file : kRentalFiles) {
     const std::string path = RecordFilePath(root, file);
-    if (fs::exists(path, ec)) continue;
+    // Asked of the record manager, which knows whether the file lives on a server.
+    RecordStore existing;
+    const int16_t found = existing.Open(path, kOpenReadOnly);
+    if (found == kRecordOk) continue;
+    if (found != kRecordFileNotFound) {
+      *error = "cannot open the record file " + path + ": " + StatusText(found);
+      return false;
+    }
     std::string dictionary;
     const std::string dictionary_path = DictionaryPath(root, file);
     if (!ReadWholeFile(dictionary_path, &dictionary) || dictionary.size() < 2) {
@@ -108,7 +116,7 @@ bool CreateRecordFiles(const std::string& root, std::string* error) {
     }
     const int16_t status = CreateRecordFile(path, std::string_view(dictionary).substr(2, length));
     if (status != kRecordOk) {
-      *error = "cannot create the record file " + path + " (status " + std::to_string(status) + ")";
+      *error = "cannot create the record file " + path + ": " + StatusText(status);
       return false;
     }
   }

@@ -32,6 +32,8 @@ std::string DescribeKey(const FileLayout& file, std::string_view record) {
   return text;
 }
 
+}  // namespace
+
 std::string StatusText(int16_t status) {
   switch (status) {
     case kRecordFileLocked:
@@ -40,6 +42,8 @@ std::string StatusText(int16_t status) {
       return "it does not exist (run qebdata init first)";
     case kRecordIoError:
       return "it is damaged or cannot be read";
+    case kRecordServerUnavailable:
+      return "its database server cannot be used (" + TakeRecordServerMessage() + ")";
     default:
       return "record manager status " + std::to_string(status);
   }
@@ -53,8 +57,6 @@ int OpenForTool(RecordStore* store, const std::string& root, const FileLayout& f
   err << "qebdata: cannot open " << path << ": " << StatusText(status) << "\n";
   return status == kRecordFileNotFound ? kExitBadInput : kExitFailure;
 }
-
-}  // namespace
 
 int ImportCsv(const std::string& root, const FileLayout& file, std::string_view csv_name,
               std::string_view csv, std::ostream& err) {

@@ -29,6 +29,16 @@ int ImportCsv(const std::string& root, const FileLayout& file, std::string_view 
 int ExportCsv(const std::string& root, const FileLayout& file, std::ostream& out,
               std::ostream& err);
 
+// What a record-manager status means to the user of the data tool; a server's failure names the
+// server and its reason.
+std::string StatusText(int16_t status);
+
+class RecordStore;
+// Opens the record file of `file` under `root` in `mode` for a command; on failure says why on
+// `err` and returns the exit status (2 when the file does not exist, else 1).
+int OpenForTool(RecordStore* store, const std::string& root, const FileLayout& file, int8_t mode,
+                std::ostream& err);
+
 // The number of records in the record file of `file` under `root`; false when it cannot be
 // read.
 bool CountRecords(const std::string& root, const FileLayout& file, uint32_t* count);
