@@ -45,7 +45,9 @@ inline constexpr int16_t kKeyAltC = 0x2E00;
 constexpr int16_t MouseClickCode(int row, int column) {
   return static_cast<int16_t>(-(column * 100 + row));
 }
-constexpr bool IsMouseClick(int16_t key) { return key < 0; }
+// Scan codes from 0x80 up (Ctrl+PgUp 0x8400) are negative as 16-bit values too, but all lie
+// below -10000, where no click can be.
+constexpr bool IsMouseClick(int16_t key) { return key < 0 && key > -10000; }
 constexpr int ClickRow(int16_t key) { return (-key) % 100; }
 constexpr int ClickColumn(int16_t key) { return (-key) / 100; }
 
