@@ -95,6 +95,9 @@ check_restored "SIGTERM"
 start LANG=C.UTF-8 LC_ALL=C.UTF-8
 kill -HUP "$(pgrep -f -n -- "^$qebkeys")"
 check_restored "SIGHUP"
+start LANG=C.UTF-8 LC_ALL=C.UTF-8
+kill -SEGV "$(pgrep -f -n -- "^$qebkeys")"
+check_restored "SIGSEGV"
 
 # --- Normal end: Esc twice.
 start LANG=C.UTF-8 LC_ALL=C.UTF-8
@@ -118,6 +121,15 @@ check "error stop: exit status 1 and the message on standard error" $? "$(cat "$
 start LANG=C LC_ALL=C
 screen_ -e | grep -q $'\x0elqqqqq'
 check "plain locale: line characters" $? "$(screen_ | sed -n 6p)"
+
+# --- Colours: white (15) on black is bright white on a 16-colour terminal, bold white on an
+# 8-colour one; the reverse set is black on light grey.
+start TERM=xterm-256color LANG=C.UTF-8 LC_ALL=C.UTF-8
+screen_ -e | sed -n 1p | grep -q $'\e\\[97m qebkeys' && screen_ -e | sed -n 6p | grep -q $'\e\\[30m\e\\[47m'
+check "16 colours" $? "$(screen_ -e | sed -n 1p | cat -v)"
+start TERM=xterm LANG=C.UTF-8 LC_ALL=C.UTF-8
+screen_ -e | sed -n 1p | grep -q $'\e\\[1m\e\\[37m qebkeys'
+check "8 colours: bright as bold" $? "$(screen_ -e | sed -n 1p | cat -v)"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
