@@ -17,7 +17,8 @@
 //
 // Key-ordered reads fetch the records that follow in batches (keyset pages on (k, pos)), so that
 // a walk costs a round trip per batch rather than per record. A batch is used for at most
-// kSnapshotLifetime, the freshness the record manager promises.
+// kSnapshotLifetime, the freshness the record manager promises. A read snapshot asked for by the
+// caller is a read-only repeatable-read transaction begun with a read, held until its end.
 //
 // Table names come from file names that pass TableNameOfPath and are quoted; every value travels
 // as a parameter of a prepared statement, in binary form.
@@ -109,6 +110,8 @@ class PostgresRecordFile : public RecordFile {
   int16_t BeginTransaction() override;
   int16_t EndTransaction() override;
   int16_t AbortTransaction() override;
+  int16_t BeginSnapshot() override;
+  int16_t EndSnapshot() override;
 
  private:
   // A record as a statement returned it; `data` points into the statement's result.
@@ -122,12 +125,14 @@ class PostgresRecordFile : public RecordFile {
   int16_t CheckKey(const CallBuffers& io) const;
   int16_t Fetch(size_t key, bool forward, const std::string& value, int64_t position, int64_t rows);
   // The batch row `row` as a record; kRecordIoError when its length is not the record length.
-  int16_t BatchRow(int row, Found* found) const;
+  int16_t BatchRow(int row, Found* found);
   bool BatchUsable(size_t key, bool forward) const;
   void DropBatch() { batch_live_ = false; }
   int16_t LoadRow(int64_t position, bool* found_it, Found* found);
   int16_t RefreshLocked(size_t key, Found* found);
   int16_t Deliver(size_t key, const Found& found, CallBuffers& io);
+  // Whether the record `data` gives the value `stored` of key `key` under which it is filed.
+  bool FiledUnderItsKey(size_t key, std::string_view data, std::string_view stored);
 
   // Record locks, held at most once each as byte-range locks are.
   int16_t TakeRecordLock(int64_t position);
@@ -152,6 +157,7 @@ class PostgresRecordFile : public RecordFile {
   int64_t max_batch_rows_ = kWalkBatchRows;
 
   bool transaction_ = false;
+  bool snapshot_ = false;  // between BeginSnapshot and EndSnapshot
   // A write the server failed inside the caller's transaction: the server has undone the
   // transaction, and every write until its End or Abort gives this status.
   int16_t transaction_failure_ = kRecordOk;
@@ -185,7 +191,7 @@ PostgresRecordFile::~PostgresRecordFile() {
   if (conn_.lost()) return;
   // Others may write and lock as soon as Close returns, not when the server notices the end of
   // the connection.
-  if (transaction_) conn_.RunSql("ROLLBACK");
+  if (transaction_ || snapshot_) conn_.RunSql("ROLLBACK");
   conn_.RunSql("SELECT pg_advisory_unlock_all()");
 }
 
@@ -281,7 +287,7 @@ int16_t PostgresRecordFile::PrepareAll() {
     std::vector<Oid> types;
   };
   std::vector<Statement> statements = {
-      {"row", "SELECT pos, data FROM " + table_ + " WHERE pos = $1", {kInt8Oid}},
+      {"row", "SELECT pos, data" + key_list + " FROM " + table_ + " WHERE pos = $1", {kInt8Oid}},
       {"count", "SELECT record_count FROM record_files WHERE name = $1", {kTextOid}},
       {"write_lock", "SELECT 1 FROM record_files WHERE name = $1 FOR UPDATE", {kTextOid}},
       {"max_position", "SELECT coalesce(max(pos), 0) FROM " + table_, {}},
@@ -309,7 +315,8 @@ int16_t PostgresRecordFile::PrepareAll() {
   };
   for (size_t k = 0; k < layout_.key_count(); ++k) {
     const std::string column = KeyColumn(k);
-    const std::string select = "SELECT pos, data FROM " + table_ + " WHERE (" + column + ", pos)";
+    const std::string select =
+        "SELECT pos, data, " + column + " FROM " + table_ + " WHERE (" + column + ", pos)";
     statements.push_back({"next" + std::to_string(k),
                           select + " > ($1, $2) ORDER BY " + column + ", pos LIMIT $3",
                           {kByteaOid, kInt8Oid, kInt8Oid}});
@@ -356,10 +363,18 @@ int16_t PostgresRecordFile::Fetch(size_t key, bool forward, const std::string& v
   return kRecordOk;
 }
 
-int16_t PostgresRecordFile::BatchRow(int row, Found* found) const {
+int16_t PostgresRecordFile::BatchRow(int row, Found* found) {
   found->position = batch_.Int64(row, 0);
   found->data = batch_.Bytes(row, 1);
-  return found->data.size() == layout_.record_length() ? kRecordOk : kRecordIoError;
+  if (found->data.size() != layout_.record_length()) return kRecordIoError;
+  return FiledUnderItsKey(batch_key_, found->data, batch_.Bytes(row, 2)) ? kRecordOk
+                                                                         : kRecordIoError;
+}
+
+bool PostgresRecordFile::FiledUnderItsKey(size_t key, std::string_view data,
+                                          std::string_view stored) {
+  layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(data.data()), &comparable_);
+  return comparable_ == stored;
 }
 
 bool PostgresRecordFile::BatchUsable(size_t key, bool forward) const {
@@ -457,6 +472,7 @@ int16_t PostgresRecordFile::RefreshLocked(size_t key, Found* found) {
 }
 
 int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
+  if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckKey(io); status != kRecordOk) return status;
   const size_t key = static_cast<size_t>(io.key_number);
   const bool step = operation == kOpGetNext || operation == kOpGetPrevious;
@@ -562,6 +578,7 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
 }
 
 int16_t PostgresRecordFile::GetPosition(bool lock, CallBuffers& io) {
+  if (lock && snapshot_) return kRecordInvalidOperation;
   if (!has_current_) return kRecordNoCurrentRecord;
   if (io.capacity() < 4) return kRecordDataBufferShort;
   if (lock) {
@@ -574,6 +591,7 @@ int16_t PostgresRecordFile::GetPosition(bool lock, CallBuffers& io) {
 }
 
 int16_t PostgresRecordFile::GetDirect(bool lock, CallBuffers& io) {
+  if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckKey(io); status != kRecordOk) return status;
   if (io.capacity() < 4) return kRecordInvalidPosition;
   int64_t position = io.data[0] | (io.data[1] << 8) | (io.data[2] << 16) |
@@ -586,13 +604,17 @@ int16_t PostgresRecordFile::GetDirect(bool lock, CallBuffers& io) {
   DropBatch();
   bool found_it = false;
   Found found;
+  const size_t key = static_cast<size_t>(io.key_number);
   int16_t status = LoadRow(position, &found_it, &found);
   if (status == kRecordOk && !found_it) status = kRecordInvalidPosition;
+  if (status == kRecordOk && !FiledUnderItsKey(key, found.data, row_.Bytes(0, 2 + key))) {
+    status = kRecordIoError;
+  }
   if (status != kRecordOk) {
     if (lock && previously_locked != position) DropRecordLock();
     return status;
   }
-  return Deliver(static_cast<size_t>(io.key_number), found, io);
+  return Deliver(key, found, io);
 }
 
 int16_t PostgresRecordFile::BeginLocked() {
@@ -605,6 +627,8 @@ int16_t PostgresRecordFile::BeginLocked() {
 void PostgresRecordFile::Rollback() { conn_.RunSql("ROLLBACK"); }
 
 int16_t PostgresRecordFile::Write(const std::function<int16_t()>& body) {
+  // Every write starts here; none may run inside a read snapshot.
+  if (snapshot_) return kRecordInvalidOperation;
   if (read_only_) return kRecordAccessDenied;
   if (transaction_failure_ != kRecordOk) return transaction_failure_;
   DropBatch();
@@ -747,7 +771,7 @@ int16_t PostgresRecordFile::Unlock() {
 
 int16_t PostgresRecordFile::BeginTransaction() {
   if (read_only_) return kRecordAccessDenied;
-  if (transaction_) return kRecordInvalidOperation;
+  if (transaction_ || snapshot_) return kRecordInvalidOperation;
   DropBatch();
   const int16_t status = BeginLocked();
   if (status == kRecordOk) {
@@ -788,6 +812,30 @@ int16_t PostgresRecordFile::AbortTransaction() {
   // The current record may have been one of those undone.
   has_position_ = false;
   has_current_ = false;
+  return kRecordOk;
+}
+
+int16_t PostgresRecordFile::BeginSnapshot() {
+  if (snapshot_ || transaction_) return kRecordInvalidOperation;
+  DropBatch();
+  PgResult begun = conn_.RunSql("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+  if (int16_t status = conn_.StatusOf(begun); status != kRecordOk) return status;
+  // The transaction's snapshot is taken by its first statement: take it now.
+  if (int16_t status = conn_.StatusOf(conn_.Run("count", PgParams().Text(name_)));
+      status != kRecordOk) {
+    Rollback();
+    return status;
+  }
+  snapshot_ = true;
+  return kRecordOk;
+}
+
+int16_t PostgresRecordFile::EndSnapshot() {
+  if (!snapshot_) return kRecordInvalidOperation;
+  snapshot_ = false;
+  DropBatch();
+  // Nothing was written: ending the read cannot fail in a way that matters to the caller.
+  Rollback();
   return kRecordOk;
 }
 

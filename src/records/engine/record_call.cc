@@ -206,6 +206,10 @@ int16_t Dispatch(int16_t operation, uint8_t* position_block, CallBuffers& io) {
       return file->EndTransaction();
     case kOpAbortTransaction:
       return file->AbortTransaction();
+    case kOpBeginSnapshot:
+      return file->BeginSnapshot();
+    case kOpEndSnapshot:
+      return file->EndSnapshot();
     case kOpSetOwner: {
       std::string owner = TextArgument(io.data, io.capacity());
       if (owner.size() > kOwnerNameMax) return kRecordInvalidOperation;

@@ -35,7 +35,12 @@ namespace quarnell {
 // kRecordKeyBufferShort). On any other status the data buffer, *data_length, the key buffer and
 // the file's current position are left as they were. Reads see the file as it was when the
 // current run of key-ordered reads began, for at most a fraction of a second; a read that starts
-// afresh (5, 8 to 13, 23) or a locked read sees every write committed before it.
+// afresh (5, 8 to 13, 23) or a locked read sees every write committed before it. Inside a read
+// snapshot (40, below) every read sees the file as it was when the snapshot began.
+//
+// A record whose stored bytes do not hold together (a record of another length than the file's
+// record length, a key value that is not the one its record's bytes give, a damaged page) gives
+// kRecordIoError, never a record.
 
 // key buffer: the host path, ended by a zero byte or by key_length (trailing blanks dropped).
 // data buffer: the owner name (ended by a zero byte or *data_length), needed when the file has
@@ -93,6 +98,18 @@ inline constexpr int16_t kOpReset = 28;
 // kOwnerNameMax bytes). Later Opens must present it. Not allowed in read-only mode.
 inline constexpr int16_t kOpSetOwner = 29;
 
+// A read snapshot on the file of this position block. From Begin snapshot to End snapshot every
+// read through the block sees the file as it was at Begin snapshot, whatever other processes
+// commit meanwhile; they are not held up (the writes they commit wait in the file's journal until
+// no snapshot needs the old pages). The statement program takes one per file for a whole run, so
+// that a run which spans another program's import prints every owner from the same records.
+// While the snapshot is held, writes, transactions and locked reads through the block give
+// kRecordInvalidOperation (a lock on a record one cannot see afresh protects nothing). Begin
+// inside a snapshot or a transaction, and End outside a snapshot, give kRecordInvalidOperation;
+// Close and Reset end a snapshot still held.
+inline constexpr int16_t kOpBeginSnapshot = 40;
+inline constexpr int16_t kOpEndSnapshot = 41;
+
 // Added to a read (5 to 13, 22, 23): the record read is locked for this position block, without
 // waiting. A record locked by another process gives kRecordRecordLocked. A later locked read
 // through the same position block releases the previous lock, as do Unlock, Close and Reset.
@@ -113,7 +130,7 @@ inline constexpr size_t kOwnerNameMax = 8;
 // ---- Statuses -----------------------------------------------------------------------------------
 inline constexpr int16_t kRecordOk = 0;                // success
 inline constexpr int16_t kRecordInvalidOperation = 1;  // unknown operation code
-inline constexpr int16_t kRecordIoError = 2;           // damaged file or failed read/write
+inline constexpr int16_t kRecordIoError = 2;           // damaged or foreign file, failed read/write
 inline constexpr int16_t kRecordFileNotOpen = 3;       // position block holds no open file
 inline constexpr int16_t kRecordKeyNotFound = 4;       // no record with the key searched
 inline constexpr int16_t kRecordDuplicateKey = 5;      // value already present on a unique key
@@ -131,11 +148,13 @@ inline constexpr int16_t kRecordInvalidRecordLength =
 inline constexpr int16_t kRecordInvalidCreateData = 24;  // Create data inconsistent or too short
 inline constexpr int16_t kRecordCreateError = 25;        // the file could not be created
 inline constexpr int16_t kRecordInvalidPosition = 43;    // Get direct: no record at that position
-inline constexpr int16_t kRecordAccessDenied = 46;       // write attempted in read-only mode
-inline constexpr int16_t kRecordOwnerAlreadySet = 50;    // Set owner on a file that has one
-inline constexpr int16_t kRecordWrongOwner = 51;         // owner name missing or wrong at Open
-inline constexpr int16_t kRecordFileExists = 59;         // Create refused: the file exists
-inline constexpr int16_t kRecordRecordLocked = 84;       // another process holds the record lock
+// A write in read-only mode, or a file that the system will not let this user open (no
+// permission on the file, or none to write beside it, where its journal and lock files live).
+inline constexpr int16_t kRecordAccessDenied = 46;
+inline constexpr int16_t kRecordOwnerAlreadySet = 50;  // Set owner on a file that has one
+inline constexpr int16_t kRecordWrongOwner = 51;       // owner name missing or wrong at Open
+inline constexpr int16_t kRecordFileExists = 59;       // Create refused: the file exists
+inline constexpr int16_t kRecordRecordLocked = 84;     // another process holds the record lock
 inline constexpr int16_t kRecordFileLocked = 85;  // exclusive elsewhere, or a write cannot proceed
 // The database server of the file cannot be reached, refused the connection, or the connection
 // was lost (the file stays unusable until it is closed and opened again).

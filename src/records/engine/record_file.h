@@ -47,6 +47,9 @@ class RecordFile {
   virtual int16_t BeginTransaction() = 0;
   virtual int16_t EndTransaction() = 0;
   virtual int16_t AbortTransaction() = 0;
+  // The read snapshot of kOpBeginSnapshot and kOpEndSnapshot.
+  virtual int16_t BeginSnapshot() = 0;
+  virtual int16_t EndSnapshot() = 0;
 };
 
 }  // namespace quarnell::engine

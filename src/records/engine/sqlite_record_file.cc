@@ -13,9 +13,11 @@
 // Reads in key order keep the statement that found the current record stepping, so the next
 // record costs one sqlite3_step. A stepping statement holds its read snapshot open; it is dropped
 // before any write of this connection and after kSnapshotLifetime, so that a reader neither keeps
-// seeing old data for long nor stops other processes' checkpoints.
+// seeing old data for long nor stops other processes' checkpoints. A read snapshot asked for by
+// the caller is a deferred transaction begun with a read, held until its end.
 #include "records/engine/sqlite_record_file.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +80,26 @@ int16_t StatusOf(int rc) {
 bool PathMissing(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+// Whether the system refuses this user `mode` access to `path` (permissions, a read-only mount).
+bool AccessRefused(const std::string& path, int mode) {
+  return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) != 0 &&
+         (errno == EACCES || errno == EPERM || errno == EROFS);
+}
+
+// Why a file that could not be opened failed: gone, or no permission to read and write it or to
+// write beside it (its journal and lock files live in its directory), or else damage. A read-only
+// directory must not send an administrator looking for a damaged file.
+int16_t OpenFailure(const std::string& path, bool read_only) {
+  if (PathMissing(path)) return kRecordFileNotFound;
+  const size_t slash = path.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  if (AccessRefused(path, read_only ? R_OK : R_OK | W_OK) ||
+      AccessRefused(directory, W_OK | X_OK)) {
+    return kRecordAccessDenied;
+  }
+  return kRecordIoError;
 }
 
 // A clock good to a few milliseconds, which is all the snapshot lifetime needs, and cheaper to
@@ -173,6 +195,8 @@ class SqliteRecordFile : public RecordFile {
   int16_t BeginTransaction() override;
   int16_t EndTransaction() override;
   int16_t AbortTransaction() override;
+  int16_t BeginSnapshot() override;
+  int16_t EndSnapshot() override;
 
  private:
   struct KeyStatements {
@@ -186,8 +210,10 @@ class SqliteRecordFile : public RecordFile {
   void DropLive();
   int16_t CheckKey(const CallBuffers& io) const;
   // Steps `stmt` (already bound) to the record that the read finds; on success fills found_*.
-  int16_t Find(sqlite3_stmt* stmt, bool equal);
+  int16_t Find(sqlite3_stmt* stmt, size_t key, bool equal);
   int16_t Deliver(size_t key, CallBuffers& io);
+  // Whether found_data_ is a record of this file whose key `key` is found_key_.
+  bool FoundRecordHoldsTogether(size_t key);
   bool TakeRecordLock(int64_t position);
   // Lets go of the read lock, unless a write of the open transaction needs it kept.
   void DropRecordLock();
@@ -219,6 +245,7 @@ class SqliteRecordFile : public RecordFile {
   sqlite3_stmt* owner_ = nullptr;
   sqlite3_stmt* set_owner_ = nullptr;
   sqlite3_stmt* begin_ = nullptr;
+  sqlite3_stmt* begin_read_ = nullptr;
   sqlite3_stmt* commit_ = nullptr;
   sqlite3_stmt* rollback_ = nullptr;
   // Inside a caller's transaction each write is a savepoint, so that a failed write undoes only
@@ -227,6 +254,7 @@ class SqliteRecordFile : public RecordFile {
   sqlite3_stmt* release_ = nullptr;
   sqlite3_stmt* rollback_to_ = nullptr;
   bool transaction_ = false;  // between BeginTransaction and its End or Abort
+  bool snapshot_ = false;     // between BeginSnapshot and EndSnapshot
   // Records written inside the transaction stay locked until it ends, so that nobody takes a
   // record lock on data about to change.
   std::vector<int64_t> transaction_locks_;
@@ -252,6 +280,7 @@ class SqliteRecordFile : public RecordFile {
   std::string_view found_data_;
   std::string_view found_key_;
   std::string search_;
+  std::string record_key_;  // scratch for FoundRecordHoldsTogether
   std::vector<std::string> new_keys_;
 };
 
@@ -294,6 +323,7 @@ bool SqliteRecordFile::PrepareAll() {
   owner_ = Prepare("SELECT owner FROM file_info WHERE id = 1");
   set_owner_ = Prepare("UPDATE file_info SET owner = ?1 WHERE id = 1");
   begin_ = Prepare("BEGIN IMMEDIATE");
+  begin_read_ = Prepare("BEGIN DEFERRED");
   commit_ = Prepare("COMMIT");
   rollback_ = Prepare("ROLLBACK");
   savepoint_ = Prepare("SAVEPOINT write");
@@ -301,7 +331,7 @@ bool SqliteRecordFile::PrepareAll() {
   rollback_to_ = Prepare("ROLLBACK TO write");
   for (sqlite3_stmt* stmt :
        {by_position_, count_, add_count_, max_position_, insert_, update_, delete_, owner_,
-        set_owner_, begin_, commit_, rollback_, savepoint_, release_, rollback_to_}) {
+        set_owner_, begin_, begin_read_, commit_, rollback_, savepoint_, release_, rollback_to_}) {
     if (stmt == nullptr) return false;
   }
   return true;
@@ -309,7 +339,7 @@ bool SqliteRecordFile::PrepareAll() {
 
 int16_t SqliteRecordFile::OpenAt(const std::string& path, int8_t mode, std::string_view owner) {
   read_only_ = mode == kOpenReadOnly;
-  if (!side_lock_.Open(path)) return kRecordIoError;
+  if (!side_lock_.Open(path)) return OpenFailure(path, read_only_);
   bool locked =
       mode == kOpenExclusive ? side_lock_.LockFileExclusive() : side_lock_.LockFileShared();
   if (!locked) return kRecordFileLocked;
@@ -324,7 +354,7 @@ int16_t SqliteRecordFile::OpenAt(const std::string& path, int8_t mode, std::stri
     flags = (flags & ~SQLITE_OPEN_READWRITE) | SQLITE_OPEN_READONLY;
     rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   }
-  if (rc != SQLITE_OK) return PathMissing(path) ? kRecordFileNotFound : kRecordIoError;
+  if (rc != SQLITE_OK) return OpenFailure(path, read_only_);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   if (sqlite3_exec(db_, kConnectionSettings, nullptr, nullptr, nullptr) != SQLITE_OK) {
     return kRecordIoError;
@@ -332,14 +362,18 @@ int16_t SqliteRecordFile::OpenAt(const std::string& path, int8_t mode, std::stri
 
   // Anything that is not a database of ours, or whose description does not hold together, is a
   // damaged file.
+  // The first read also opens the journal beside the file, which a directory closed to this user
+  // refuses.
+  const auto failure = [&](int code) {
+    return (code & 0xFF) == SQLITE_BUSY ? kRecordFileLocked : OpenFailure(path, read_only_);
+  };
   Statement info;
   if (!info.Prepare(db_,
                     "SELECT format, version, create_data, owner FROM file_info WHERE id = 1")) {
-    int code = sqlite3_errcode(db_);
-    return (code & 0xFF) == SQLITE_BUSY ? kRecordFileLocked : kRecordIoError;
+    return failure(sqlite3_errcode(db_));
   }
   int step = sqlite3_step(info.get());
-  if (step != SQLITE_ROW) return step == SQLITE_DONE ? kRecordIoError : StatusOf(step);
+  if (step != SQLITE_ROW) return step == SQLITE_DONE ? kRecordIoError : failure(step);
   std::string_view format = ColumnBytes(info.get(), 0);
   if (format != kFormatName || sqlite3_column_int(info.get(), 1) != kFormatVersion) {
     return kRecordIoError;
@@ -376,13 +410,20 @@ int16_t SqliteRecordFile::CheckKey(const CallBuffers& io) const {
   return kRecordOk;
 }
 
-int16_t SqliteRecordFile::Find(sqlite3_stmt* stmt, bool equal) {
+bool SqliteRecordFile::FoundRecordHoldsTogether(size_t key) {
+  if (found_data_.size() != layout_.record_length()) return false;
+  layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(found_data_.data()),
+                             &record_key_);
+  return record_key_ == found_key_;
+}
+
+int16_t SqliteRecordFile::Find(sqlite3_stmt* stmt, size_t key, bool equal) {
   int rc = sqlite3_step(stmt);
   if (rc == SQLITE_ROW) {
     found_position_ = sqlite3_column_int64(stmt, 0);
     found_data_ = ColumnBytes(stmt, 1);
     found_key_ = ColumnBytes(stmt, 2);
-    if (found_data_.size() != layout_.record_length()) {
+    if (!FoundRecordHoldsTogether(key)) {
       sqlite3_reset(stmt);
       return kRecordIoError;
     }
@@ -463,10 +504,15 @@ int16_t SqliteRecordFile::RefreshLocked(size_t key) {
     return kRecordKeyNotFound;
   }
   found_key_ = ColumnBytes(by_position_, static_cast<int>(2 + key));
+  if (!FoundRecordHoldsTogether(key)) {
+    sqlite3_reset(by_position_);
+    return kRecordIoError;
+  }
   return kRecordOk;
 }
 
 int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
+  if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckKey(io); status != kRecordOk) return status;
   const size_t key = static_cast<size_t>(io.key_number);
   const KeyLayout& layout = layout_.key(key);
@@ -543,7 +589,7 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
       live_since_ = CoarseNanoseconds();
     }
     live_ = nullptr;
-    int16_t status = Find(stmt, equal);
+    int16_t status = Find(stmt, key, equal);
     if (status != kRecordOk) return status;
     live_ = stmt;
     if (lock) {
@@ -563,6 +609,7 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
 }
 
 int16_t SqliteRecordFile::GetPosition(bool lock, CallBuffers& io) {
+  if (lock && snapshot_) return kRecordInvalidOperation;
   if (!has_current_) return kRecordNoCurrentRecord;
   if (io.capacity() < 4) return kRecordDataBufferShort;
   if (lock && !TakeRecordLock(cursor_position_)) return kRecordRecordLocked;
@@ -573,6 +620,7 @@ int16_t SqliteRecordFile::GetPosition(bool lock, CallBuffers& io) {
 }
 
 int16_t SqliteRecordFile::GetDirect(bool lock, CallBuffers& io) {
+  if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckKey(io); status != kRecordOk) return status;
   if (io.capacity() < 4) return kRecordInvalidPosition;
   int64_t position = io.data[0] | (io.data[1] << 8) | (io.data[2] << 16) |
@@ -585,17 +633,23 @@ int16_t SqliteRecordFile::GetDirect(bool lock, CallBuffers& io) {
   bool found = false;
   int16_t status = LoadRow(position, &found);
   if (status == kRecordOk && !found) status = kRecordInvalidPosition;
+  if (status == kRecordOk) {
+    found_key_ = ColumnBytes(by_position_, static_cast<int>(2 + key));
+    if (!FoundRecordHoldsTogether(key)) status = kRecordIoError;
+  }
   if (status != kRecordOk) {
+    sqlite3_reset(by_position_);
     if (lock && previously_locked != position) DropRecordLock();
     return status;
   }
-  found_key_ = ColumnBytes(by_position_, static_cast<int>(2 + key));
   status = Deliver(key, io);
   sqlite3_reset(by_position_);
   return status;
 }
 
 int16_t SqliteRecordFile::Begin() {
+  // Every write and transaction starts here; none may run inside a read snapshot.
+  if (snapshot_) return kRecordInvalidOperation;
   DropLive();
   sqlite3_stmt* begin = transaction_ ? savepoint_ : begin_;
   int rc = sqlite3_step(begin);
@@ -613,6 +667,8 @@ int16_t SqliteRecordFile::Commit() {
 }
 
 void SqliteRecordFile::Rollback() {
+  // A write refused inside a read snapshot began nothing, and the snapshot stays.
+  if (snapshot_) return;
   if (transaction_) {
     sqlite3_step(rollback_to_);
     sqlite3_reset(rollback_to_);
@@ -836,6 +892,36 @@ int16_t SqliteRecordFile::AbortTransaction() {
   return kRecordOk;
 }
 
+int16_t SqliteRecordFile::BeginSnapshot() {
+  if (snapshot_ || transaction_) return kRecordInvalidOperation;
+  DropLive();
+  int rc = sqlite3_step(begin_read_);
+  sqlite3_reset(begin_read_);
+  if (rc != SQLITE_DONE) return StatusOf(rc);
+  // A deferred transaction takes its snapshot at its first read: take it now.
+  {
+    ResetOnExit reset(count_);
+    rc = sqlite3_step(count_);
+  }
+  if (rc != SQLITE_ROW) {
+    sqlite3_step(rollback_);
+    sqlite3_reset(rollback_);
+    return StatusOf(rc);
+  }
+  snapshot_ = true;
+  return kRecordOk;
+}
+
+int16_t SqliteRecordFile::EndSnapshot() {
+  if (!snapshot_) return kRecordInvalidOperation;
+  DropLive();
+  snapshot_ = false;
+  // Nothing was written: ending the read cannot fail in a way that matters to the caller.
+  sqlite3_step(rollback_);
+  sqlite3_reset(rollback_);
+  return kRecordOk;
+}
+
 int16_t SqliteRecordFile::SetOwner(std::string_view owner) {
   if (read_only_) return kRecordAccessDenied;
   int16_t status = Begin();
@@ -900,7 +986,8 @@ int16_t OpenSqliteRecordFile(const std::string& path, int8_t mode, std::string_v
                              std::unique_ptr<RecordFile>* file) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
-    return errno == ENOENT || errno == ENOTDIR ? kRecordFileNotFound : kRecordIoError;
+    if (errno == ENOENT || errno == ENOTDIR) return kRecordFileNotFound;
+    return errno == EACCES ? kRecordAccessDenied : kRecordIoError;
   }
   if (S_ISDIR(st.st_mode)) return kRecordInvalidFileName;
   auto opened = std::make_unique<SqliteRecordFile>();

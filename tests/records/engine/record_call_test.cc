@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "records/create_data.h"
 #include "records/engine/engine_client.h"
+#include "records/fork_child.h"
 #include "records/storages.h"
 #include "support/temp_dir.h"
 
@@ -317,6 +320,49 @@ TEST_P(RecordCallTest, TransactionsCommitOrUndoTheirWritesTogether) {
   EXPECT_EQ(Record("AAAA", 5), other.record().substr(0, 12));
 }
 
+TEST_P(RecordCallTest, ASnapshotReadsTheFileAsItWasWhenItBegan) {
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("AAAA", 1)));
+  ASSERT_EQ(kRecordOk, file_.Insert(Record("CCCC", 3)));
+  EngineClient writer;
+  ASSERT_EQ(kRecordOk, writer.Open(path_));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpEndSnapshot));
+  // What is committed before the snapshot begins is in it.
+  ASSERT_EQ(kRecordOk, writer.Insert(Record("BBBB", 2)));
+  ASSERT_EQ(kRecordOk, file_.Call(kOpBeginSnapshot));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpBeginSnapshot));
+
+  // Another writer goes on committing: an insert, an update and a delete.
+  ASSERT_EQ(kRecordOk, writer.Insert(Record("DDDD", 4)));
+  ASSERT_EQ(kRecordOk, writer.Read(kOpGetEqual, "AAAA"));
+  ASSERT_EQ(kRecordOk, writer.Call(kOpUpdate, Record("AAAA", 9, "new")));
+  ASSERT_EQ(kRecordOk, writer.Read(kOpGetEqual, "CCCC"));
+  ASSERT_EQ(kRecordOk, writer.Call(kOpDelete));
+
+  const std::vector<std::string> before = {"AAAA", "BBBB", "CCCC"};
+  EXPECT_EQ(before, Walk(kOpGetFirst, kOpGetNext));
+  EXPECT_EQ((std::vector<std::string>{"CCCC", "BBBB", "AAAA"}), Walk(kOpGetLast, kOpGetPrevious));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "AAAA"));
+  EXPECT_EQ(Record("AAAA", 1), file_.record().substr(0, 12));
+  EXPECT_EQ(kRecordKeyNotFound, file_.Read(kOpGetEqual, "DDDD"));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpStat));
+  EXPECT_EQ(3, file_.record()[kHeaderRecordCount]);
+
+  // Nothing is written or locked through a snapshot, and the refusals leave it in place.
+  for (int16_t operation : {kOpBeginTransaction, kOpSetOwner}) {
+    EXPECT_EQ(kRecordInvalidOperation, file_.Call(operation, "KEY1"));
+  }
+  EXPECT_EQ(kRecordInvalidOperation, file_.Insert(Record("EEEE", 5)));
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "BBBB"));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpUpdate, Record("BBBB", 7)));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Call(kOpDelete));
+  EXPECT_EQ(kRecordInvalidOperation, file_.Read(kOpGetFirst + kLockBias));
+  EXPECT_EQ(before, Walk(kOpGetFirst, kOpGetNext));
+
+  ASSERT_EQ(kRecordOk, file_.Call(kOpEndSnapshot));
+  EXPECT_EQ((std::vector<std::string>{"AAAA", "BBBB", "DDDD"}), Walk(kOpGetFirst, kOpGetNext));
+  EXPECT_EQ(kRecordOk, file_.Insert(Record("EEEE", 5)));
+}
+
 TEST_P(RecordCallTest, OwnerNameGuardsTheOpen) {
   ASSERT_EQ(kRecordOk, file_.Call(kOpSetOwner, std::string("KEY1\0", 5)));
   EXPECT_EQ(kRecordOk, file_.Call(kOpSetOwner, "KEY1"));
@@ -428,6 +474,63 @@ TEST(RecordCallDamage, FilesThatAreNotOursGiveAnIoError) {
       EXPECT_EQ(kRecordIoError, status);
     }
   }
+}
+
+// A record whose bytes no longer give the key it is filed under (a byte changed on disk) must
+// not be handed out as if it belonged there.
+TEST_P(RecordCallTest, ARecordThatDisagreesWithItsKeyIsDamage) {
+  for (const char* code : {"AAAA", "BBBB", "CCCC"})
+    ASSERT_EQ(kRecordOk, file_.Insert(Record(code, 1)));
+  file_.Close();
+  if (OnServer()) {
+    ASSERT_TRUE(schema_->Run(
+        "UPDATE file SET data = '\\x5a5a5a5a'::bytea || substring(data from 5) WHERE pos = 2"));
+  } else {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(path_.c_str(), &db));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                      "UPDATE records SET data = X'5A5A5A5A' || substr(data, 5)"
+                                      " WHERE pos = 2",
+                                      nullptr, nullptr, nullptr));
+    sqlite3_close(db);
+  }
+  ASSERT_EQ(kRecordOk, file_.Open(path_));
+
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetFirst));
+  EXPECT_EQ(kRecordIoError, file_.Read(kOpGetNext));
+  EXPECT_EQ(kRecordIoError, file_.Read(kOpGetEqual, "BBBB"));
+  EXPECT_EQ(kRecordIoError, file_.Read(kOpGetLessOrEqual, "BZZZ"));
+  EXPECT_EQ(kRecordIoError, file_.Call(kOpGetDirect, std::string("\x02\0\0\0", 4)));
+  // In the order of key 1, whose bytes the change left alone, the record is where it belongs.
+  EXPECT_EQ((std::vector<std::string>{"AAAA", "ZZZZ", "CCCC"}), Walk(kOpGetFirst, kOpGetNext, 1));
+  // The records around it still read.
+  ASSERT_EQ(kRecordOk, file_.Read(kOpGetEqual, "CCCC"));
+  EXPECT_EQ(Record("CCCC", 1), file_.record().substr(0, 12));
+}
+
+// A directory the user may not write to (no room for the journal and lock files) is a matter of
+// permissions, not of a damaged file.
+TEST(RecordCallPermissions, AClosedDirectoryIsNoPermissionNotDamage) {
+  TempDir dir;
+  const std::string data = dir.file("DADES");
+  std::filesystem::create_directory(data);
+  const std::string path = data + "/file.dat";
+  ASSERT_EQ(kRecordOk, CreateFile(path, MakeCreateData(8, {{{1, 4, 0}}})));
+  std::filesystem::remove(path + "-lck");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(
+      data, std::filesystem::perms::all &
+                ~(std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                  std::filesystem::perms::others_write));
+  std::filesystem::permissions(path, std::filesystem::perms::all);
+  // Permissions do not bind the superuser: the open is tried by an ordinary user.
+  ForkChild child([&](ForkChild&) {
+    if (geteuid() == 0 && setuid(65534) != 0) return 100;
+    EngineClient file;
+    return static_cast<int>(file.Open(path));
+  });
+  EXPECT_EQ(kRecordAccessDenied, child.Wait());
+  std::filesystem::permissions(data, std::filesystem::perms::owner_all);
 }
 
 // Other programs can read the records with the storage's own tools.
