@@ -27,6 +27,10 @@ class StandardErrorAlerts : public OperatorAlerts {
         std::string(program_invocation_short_name) + ": warning: " + Cp850ToUtf8(text) + "\n";
     std::fputs(line.c_str(), stderr);
   }
+  void Explain(std::string_view text) override {
+    std::string line = std::string(program_invocation_short_name) + ": " + std::string(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+  }
 };
 
 // Where a warning box stands: the middle of the 25-row screen.

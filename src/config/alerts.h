@@ -1,7 +1,8 @@
 // What the record-file layer needs of the console while it waits for a locked file or ends the
-// program on a file it cannot open: a message box, its removal, the bell and one key press; and
+// program on a file it cannot use: a message box, its removal, the bell and one key press; and
 // the warnings of start-up about settings that cannot be used. The console installs its own;
-// until then messages go to standard error and nothing waits.
+// until then (batch runs) messages go to standard error, each followed by a line that explains
+// it, and nothing waits.
 #ifndef QUARNELL_CONFIG_ALERTS_H_
 #define QUARNELL_CONFIG_ALERTS_H_
 
@@ -22,6 +23,10 @@ class OperatorAlerts {
   // Tells the operator of something wrong that does not stop the program. With the screen: a
   // message box, the bell and one key. Without it: one line on standard error.
   virtual void ShowWarning(std::string_view text);
+  // One more line for an operator without a screen, given after a message box: what failed on
+  // this machine (the full path, what a status means, the setting to check). UTF-8. The screen
+  // shows its message box alone, so by default this shows nothing.
+  virtual void Explain(std::string_view /*text*/) {}
 };
 
 // The alerts in force: the standard-error default unless another was installed.

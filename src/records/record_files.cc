@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,11 +26,15 @@ namespace {
 constexpr size_t kKeyBufferSize = 255;
 constexpr size_t kWaitKeyBufferSize = 256;
 constexpr int32_t kOpenRetryMilliseconds = 3000;
+// How long an open waits for an exclusive holder before it tells the operator so.
+constexpr int32_t kHeldNoticeMilliseconds = 1000;
 constexpr int kFatalMessageRow = 12;
 constexpr int kLockedMessageRow = 24;
 
 struct FileSlot {
   int16_t file_number = 0;
+  std::string name;       // as the application gave it, for messages
+  std::string host_path;  // the file on this machine
   std::array<uint8_t, kPositionBlockSize> position_block{};
   std::span<char> record_area;
   int32_t record_length = 0;
@@ -75,52 +80,63 @@ int16_t OwnerCall(int16_t operation, FileSlot& slot, const std::string& path,
                     kKeyBufferSize, kOpenNormal);
 }
 
-uint16_t Word(const std::array<char, kDataBufferSize>& data, size_t offset) {
+uint16_t Word(std::string_view data, size_t offset) {
   return static_cast<uint16_t>(static_cast<uint8_t>(data[offset]) |
                                (static_cast<uint8_t>(data[offset + 1]) << 8));
 }
 
-// Stat of an open slot. The buffer starts as zeros, so a Stat that fails reads as a file without
-// keys; `length` is how much of it the record manager filled.
-std::array<char, kDataBufferSize> StatOf(FileSlot& slot, uint32_t& length) {
+// Stat of an open slot: the file's Create data with its record count, empty when the Stat fails
+// (a file without keys).
+std::string StatOf(FileSlot& slot) {
   std::array<char, kDataBufferSize> data{};
   std::array<char, kKeyBufferSize> key;
   key.fill(' ');
-  length = kDataBufferSize;
+  uint32_t length = kDataBufferSize;
   int16_t status = RecordCall(kOpStat, slot.position_block.data(), data.data(), &length, key.data(),
                               kKeyBufferSize, 0);
-  if (status != kRecordOk && status != kRecordDataBufferShort) {
-    data.fill('\0');
-    length = 0;
-  }
-  return data;
+  if (status != kRecordOk && status != kRecordDataBufferShort) return {};
+  return std::string(data.data(), std::min<size_t>(length, data.size()));
 }
 
 struct KeySegmentInfo {
+  uint16_t position = 0;  // 1-based
   uint16_t length = 0;
   uint16_t flags = 0;
 };
+using KeySegments = std::vector<KeySegmentInfo>;
 
-// The segments of key `key_number` and the offset of the alternate sequence (just after the last
-// segment of the last key). Only what the Stat data holds is read.
-std::vector<KeySegmentInfo> SegmentsOf(const std::array<char, kDataBufferSize>& data,
-                                       uint32_t length, int16_t key_number,
-                                       size_t* sequence_offset) {
-  std::vector<KeySegmentInfo> segments;
-  const int keys = length >= kFileHeaderSize ? Word(data, kHeaderKeyCount) : 0;
+// The segments of every key of Stat or Create data, and the offset just after the last segment of
+// the last key (where the alternate sequence starts). Only what the data holds is read; data
+// shorter than the header has no keys.
+std::vector<KeySegments> KeysOf(std::string_view data, size_t* end = nullptr) {
+  std::vector<KeySegments> keys;
+  const int count = data.size() >= kFileHeaderSize ? Word(data, kHeaderKeyCount) : 0;
   size_t offset = kFileHeaderSize;
-  for (int k = 0; k < keys; ++k) {
+  for (int k = 0; k < count; ++k) {
+    KeySegments& segments = keys.emplace_back();
     bool more = true;
-    while (more && offset + kSegmentSize <= length) {
-      KeySegmentInfo segment{Word(data, offset + kSegmentLength),
+    while (more && offset + kSegmentSize <= data.size()) {
+      KeySegmentInfo segment{Word(data, offset + kSegmentPosition),
+                             Word(data, offset + kSegmentLength),
                              Word(data, offset + kSegmentFlags)};
-      if (k == key_number) segments.push_back(segment);
+      segments.push_back(segment);
       more = (segment.flags & kKeySegmented) != 0;
       offset += kSegmentSize;
     }
   }
-  if (sequence_offset != nullptr) *sequence_offset = offset;
-  return segments;
+  if (end != nullptr) *end = offset;
+  return keys;
+}
+
+// The flags that decide where a record stands in a key's order; the others (duplicates allowed,
+// modifiable) only govern writes, which this program never makes.
+constexpr uint16_t kOrderFlags = kKeyBinary | kKeyAlternate | kKeyDescending;
+
+bool SameSegments(const KeySegments& a, const KeySegments& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+    return x.position == y.position && x.length == y.length &&
+           (x.flags & kOrderFlags) == (y.flags & kOrderFlags);
+  });
 }
 
 // Copies what the record manager returned into the record area: at most the record length, at
@@ -158,15 +174,63 @@ std::string_view FatalPrefix() {
   return ForLanguage(CurrentLanguage(), kPrefixes);
 }
 
-// The message, the bell, one key, then the end of the program. A failure of a database server
-// adds the server's name and reason, which the operator needs to tell its administrator.
-void FatalAccess(std::string_view name, int16_t status) {
-  std::string message =
-      std::string(FatalPrefix()) + std::string(name) + " (" + std::to_string(status) + ")";
+// The path as the operator can find it, whatever the current directory.
+std::string FullPath(const std::string& host_path) {
+  std::error_code ignored;
+  const std::filesystem::path full = std::filesystem::absolute(host_path, ignored);
+  return full.empty() ? host_path : full.string();
+}
+
+// What a status of the record manager means to someone looking at the file on this machine.
+std::string StatusMeaning(int16_t status) {
+  switch (status) {
+    case kRecordFileNotFound:
+      return "not found";
+    case kRecordIoError:
+      return "damaged, or not a record file of this program";
+    case kRecordAccessDenied:
+      return "no permission to read it, or to write its journal and lock files beside it";
+    case kRecordWrongOwner:
+      return "protected by an owner name this program does not know";
+    case kRecordInvalidFileName:
+      return "not a usable record file name (a directory, or a path too long)";
+    case kRecordFileLocked:
+      return "held by another program";
+    case kRecordServerUnavailable:
+      return "the database server that [Dades] Servidor of Tova.ini names cannot be reached";
+    default:
+      return "record manager status " + std::to_string(status);
+  }
+}
+
+// The line that follows the fatal message without a screen: the file, what went wrong with it,
+// and the setting that decides where files are looked for.
+std::string Explanation(const std::string& host_path, int16_t status, std::string_view detail) {
+  const std::string& root = Session().root_directory;
+  std::string text = FullPath(host_path) + ": ";
+  text += detail.empty() ? StatusMeaning(status) : std::string(detail);
+  text += "; check QEBROOT, the installation root (now ";
+  text += root.empty() ? "not set: the current directory" : root;
+  text += ")";
+  if (status == kRecordFileNotFound) {
+    text += "; qebdata init " + (root.empty() ? std::string("ROOT") : root) +
+            " brings back missing record files, empty";
+  }
+  return text;
+}
+
+// The message, the bell, one key, then the end of the program. `name` is the file as the
+// application named it; `detail`, when not empty, says more than the status on what is wrong. A
+// failure of a database server adds the server's name and reason, which the operator needs to
+// tell its administrator.
+void FatalAccess(std::string name, std::string host_path, int16_t status,
+                 std::string_view detail = {}) {
+  std::string message = std::string(FatalPrefix()) + name + " (" + std::to_string(status) + ")";
   const std::string server_problem = TakeRecordServerMessage();
   if (!server_problem.empty()) message += " " + server_problem;
   OperatorAlerts& alerts = Alerts();
   alerts.ShowMessageBox(message, kFatalMessageRow);
+  if (!host_path.empty()) alerts.Explain(Explanation(host_path, status, detail));
   alerts.Bell();
   alerts.DiscardPendingKeys();
   alerts.WaitForKey();
@@ -181,14 +245,9 @@ void FatalAccess(std::string_view name, int16_t status) {
   }
 }
 
-struct SplitName {
-  std::string path;
-  std::string base;
-};
-
 // Directory, base and extension by scanning from the end: the first dot of the last component
 // starts the extension; without one the extension is ".dat".
-SplitName NameToPath(std::string_view name) {
+std::string NameToPath(std::string_view name) {
   std::string_view directory;
   std::string_view base = name;
   std::string_view extension = ".dat";
@@ -206,37 +265,35 @@ SplitName NameToPath(std::string_view name) {
       base_end = i;
     }
   }
-  return {std::string(directory) + std::string(base) + std::string(extension), std::string(base)};
+  return std::string(directory) + std::string(base) + std::string(extension);
 }
 
-// The Create data of the dictionary file: its length word n, then n bytes. A status on failure:
-// 12 when the dictionary cannot be read, kRecordInvalidCreateData when it is shorter than its
-// length word says.
-int16_t ReadDictionary(const std::string& base, std::string& create_data) {
-  std::string path = HostPath(Session().root_directory + "ddf\\" + base + ".xdf");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kRecordFileNotFound;
-  unsigned char length_word[2];
-  if (!in.read(reinterpret_cast<char*>(length_word), 2)) return kRecordInvalidCreateData;
-  size_t length = length_word[0] | (length_word[1] << 8);
-  create_data.assign(length, '\0');
-  if (!in.read(create_data.data(), static_cast<std::streamsize>(length))) {
-    return kRecordInvalidCreateData;
+// One round of the wait for a file that another program holds exclusively. After the first
+// second the operator learns what the program waits for: the locked-file message on the screen,
+// and without one a line naming the file.
+void WaitForExclusiveHolder(const std::string& host_path, bool& announced) {
+  if (announced) {
+    CurrentClock().SleepMilliseconds(kOpenRetryMilliseconds);
+    return;
   }
-  return kRecordOk;
+  CurrentClock().SleepMilliseconds(kHeldNoticeMilliseconds);
+  Alerts().ShowMessageBox(LockedFileMessage(), kLockedMessageRow);
+  Alerts().Explain(FullPath(host_path) +
+                   " is held exclusively by another program; waiting until it is free");
+  announced = true;
+  CurrentClock().SleepMilliseconds(kOpenRetryMilliseconds - kHeldNoticeMilliseconds);
 }
 
-int16_t CreateFromDictionary(FileSlot& slot, const std::string& host_path,
-                             const std::string& base) {
-  std::string create_data;
-  int16_t status = ReadDictionary(base, create_data);
-  if (status != kRecordOk) return status;
-  std::array<char, kKeyBufferSize> key = PathKey(host_path);
-  uint32_t length = static_cast<uint32_t>(create_data.size());
-  // Another program may create the same file at the same moment; the new-file mode keeps the
-  // two from replacing each other's file.
-  return RecordCall(kOpCreate, slot.position_block.data(), create_data.data(), &length, key.data(),
-                    kKeyBufferSize, kCreateNew);
+// An operation that passes no record and no key on the file's own position block; 3 when the
+// file is not open.
+int16_t PlainCall(int16_t file_number, int16_t operation) {
+  FileSlot* slot = SlotOf(file_number);
+  if (slot == nullptr) return kRecordFileNotOpen;
+  uint32_t length = 0;
+  std::array<char, kKeyBufferSize> key;
+  key.fill(' ');
+  return RecordCall(operation, slot->position_block.data(), nullptr, &length, key.data(),
+                    kKeyBufferSize, 0);
 }
 
 bool TakesLockBias(int16_t operation) {
@@ -309,16 +366,12 @@ void KeyInfo(int16_t file_number, int16_t key_number, int16_t& key_length, int32
   record_length = 0;
   FileSlot* slot = SlotOf(file_number);
   if (slot == nullptr) return;
-  uint32_t length = 0;
-  std::array<char, kDataBufferSize> data = StatOf(*slot, length);
-  if (length >= 2) record_length = Word(data, kHeaderRecordLength);
-  if (length < kFileHeaderSize || key_number < 0 || key_number >= Word(data, kHeaderKeyCount)) {
-    return;
-  }
+  const std::string data = StatOf(*slot);
+  if (data.size() >= 2) record_length = Word(data, kHeaderRecordLength);
+  const std::vector<KeySegments> keys = KeysOf(data);
+  if (key_number < 0 || static_cast<size_t>(key_number) >= keys.size()) return;
   int sum = 0;
-  for (const KeySegmentInfo& segment : SegmentsOf(data, length, key_number, nullptr)) {
-    sum += segment.length;
-  }
+  for (const KeySegmentInfo& segment : keys[static_cast<size_t>(key_number)]) sum += segment.length;
   key_length = static_cast<int16_t>(std::min(sum, 255));
 }
 
@@ -384,48 +437,34 @@ void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> 
   FileSlot& slot = slots[-s];
   slot = FileSlot{};
   slot.file_number = file_number;
+  slot.name = name;
+  slot.host_path = HostPath(NameToPath(name));
   slot.record_area = record_area;
 
+  const std::string& host_path = slot.host_path;
   status = SelectSessionStorage();
   if (status != kRecordOk) {
-    FatalAccess(name, status);
+    FatalAccess(slot.name, host_path, status);
     return;
   }
-  SplitName split = NameToPath(name);
-  const std::string host_path = HostPath(split.path);
   if (host_path.size() >= kKeyBufferSize) {
     // The record manager takes the path in a 255-byte buffer with its zero byte.
     status = kRecordInvalidFileName;
-    FatalAccess(name, status);
+    FatalAccess(slot.name, host_path, status);
     return;
   }
-  bool created = false;
-  bool tried_create = false;
+  // A missing file is not created here: an empty file in its place would print statements that
+  // look complete. Only the data tool creates record files.
+  bool announced = false;
   for (;;) {
     status = OwnerCall(kOpOpen, slot, host_path, OwnerNameA());
     if (status == kRecordWrongOwner) status = OwnerCall(kOpOpen, slot, host_path, OwnerNameB());
-    if (status == kRecordFileLocked) {
-      CurrentClock().SleepMilliseconds(kOpenRetryMilliseconds);
-      continue;
-    }
-    if (status == kRecordFileNotFound) {
-      // Once only: a file that is still missing after a create is not coming.
-      if (tried_create) break;
-      tried_create = true;
-      status = CreateFromDictionary(slot, host_path, split.base);
-      // Another program created it first: open theirs.
-      if (status == kRecordFileExists) continue;
-      if (status != kRecordOk) break;
-      created = true;
-      continue;
-    }
-    if (created && status == kRecordOk) {
-      status = OwnerCall(kOpSetOwner, slot, host_path, OwnerNameA());
-    }
-    break;
+    if (status != kRecordFileLocked) break;
+    WaitForExclusiveHolder(host_path, announced);
   }
+  if (announced) Alerts().PopWindow();
   if (status != kRecordOk) {
-    FatalAccess(name, status);
+    FatalAccess(slot.name, host_path, status);
     return;
   }
   int16_t key_length = 0;
@@ -619,14 +658,15 @@ std::string KeyText(std::string_view key, int16_t file_number) {
   FileSlot* slot = SlotOf(file_number);
   std::string result(key);
   if (slot == nullptr) return result;
-  uint32_t length = 0;
-  std::array<char, kDataBufferSize> data = StatOf(*slot, length);
+  const std::string data = StatOf(*slot);
   // A pending range names its key as -(k + 1).
-  int16_t key_number =
-      slot->key_number >= 0 ? slot->key_number : static_cast<int16_t>(-slot->key_number - 1);
+  const size_t key_number =
+      static_cast<size_t>(slot->key_number >= 0 ? slot->key_number : -slot->key_number - 1);
   size_t sequence = 0;
-  std::vector<KeySegmentInfo> segments = SegmentsOf(data, length, key_number, &sequence);
+  const std::vector<KeySegments> keys = KeysOf(data, &sequence);
+  const KeySegments segments = key_number < keys.size() ? keys[key_number] : KeySegments{};
   const size_t table = sequence + kAlternateTableOffset;
+  const size_t length = data.size();
   size_t p = 0;
   for (const KeySegmentInfo& segment : segments) {
     if ((segment.flags & kKeyBinary) != 0) {
@@ -647,6 +687,62 @@ std::string CurrentKeyText(int16_t file_number) {
   FileSlot* slot = SlotOf(file_number);
   if (slot == nullptr) return {};
   return KeyText(slot->key_buffer, file_number);
+}
+
+void FatalRecordAccess(int16_t file_number, int16_t status, std::string_view detail) {
+  const FileSlot* slot = SlotOf(file_number);
+  if (slot == nullptr) {
+    FatalAccess(std::to_string(file_number), "", status, detail);
+    return;
+  }
+  // The slot goes with the reset on the way out.
+  FatalAccess(slot->name, slot->host_path, status, detail);
+}
+
+int16_t BeginReadSnapshot(int16_t file_number) { return PlainCall(file_number, kOpBeginSnapshot); }
+
+int16_t EndReadSnapshot(int16_t file_number) { return PlainCall(file_number, kOpEndSnapshot); }
+
+std::string RecordFileLayout(int16_t file_number) {
+  FileSlot* slot = SlotOf(file_number);
+  return slot == nullptr ? std::string() : StatOf(*slot);
+}
+
+bool SameRecordLayout(std::string_view a, std::string_view b) {
+  if (a.size() < kFileHeaderSize || b.size() < kFileHeaderSize) return false;
+  if (Word(a, kHeaderRecordLength) != Word(b, kHeaderRecordLength)) return false;
+  const std::vector<KeySegments> keys_a = KeysOf(a);
+  const std::vector<KeySegments> keys_b = KeysOf(b);
+  return std::equal(keys_a.begin(), keys_a.end(), keys_b.begin(), keys_b.end(), SameSegments);
+}
+
+std::string DescribeRecordLayout(std::string_view create_data) {
+  if (create_data.size() < kFileHeaderSize) return "no layout";
+  std::string text = "record length " + std::to_string(Word(create_data, kHeaderRecordLength));
+  const std::vector<KeySegments> keys = KeysOf(create_data);
+  for (size_t k = 0; k < keys.size(); ++k) {
+    text += "; key " + std::to_string(k) + ":";
+    for (size_t i = 0; i < keys[k].size(); ++i) {
+      const KeySegmentInfo& segment = keys[k][i];
+      text += i == 0 ? " bytes " : ", ";
+      text += std::to_string(segment.position) + " to " +
+              std::to_string(segment.position + segment.length - 1);
+      if ((segment.flags & kKeyBinary) != 0) text += " binary";
+      if ((segment.flags & kKeyAlternate) != 0) text += " alternate";
+      if ((segment.flags & kKeyDescending) != 0) text += " descending";
+    }
+  }
+  return text;
+}
+
+void RequireRecordLayout(int16_t file_number, std::string_view expected,
+                         std::string_view layout_name) {
+  const std::string found = RecordFileLayout(file_number);
+  if (SameRecordLayout(found, expected)) return;
+  FatalRecordAccess(file_number, kRecordIoError,
+                    "holds records of another layout (" + DescribeRecordLayout(found) + ") than " +
+                        std::string(layout_name) + " records (" + DescribeRecordLayout(expected) +
+                        ")");
 }
 
 FileSlotView InspectFileSlot(int16_t file_number) {

@@ -1,6 +1,6 @@
 // Record file access: the application's open record files, reads by key, in key order, inside a
-// key range and by position, optional record locks with the locked-file wait, and the end of the
-// program when a file cannot be opened.
+// key range and by position, optional record locks with the locked-file wait, read snapshots, and
+// the end of the program when a file cannot be opened or read.
 //
 // Every open file is known by the application's file number (any value but 0) and bound to a
 // record area, the application's record variable; reads copy records into it and never write
@@ -50,12 +50,18 @@ std::span<char> RecordAreaOf(Record& record) {
 // (SelectRecordStorage). On success status = 0, the file's key 0 is current, its key buffer is
 // key 0's length in zero bytes and the record area is untouched. Status 1002 (number already
 // open, or 0, which marks free slots; that file is left as it was) or 1003 (table full) return at
-// once. A missing file is
-// created from its dictionary file (root + "ddf\" + base name + ".xdf") and given owner name A. A
-// file held exclusively elsewhere is waited for, 3 s between attempts, without limit. Any other
-// failure ends the program through the fatal access path, whose message also names the database
+// once. A file held exclusively elsewhere is waited for, 3 s between attempts, without limit;
+// after the first second the locked-file message is shown (and, without a screen, a line naming
+// the file). Any other failure, a missing file included (only the data tool creates record
+// files), ends the program through the fatal access path, whose message also names the database
 // server and its reason when the failure was the server's, and does not return (unless the exit
 // was replaced, see SetRecordFileExit, in which case status holds the failure).
+//
+// The fatal access path shows "NO ES POT ACCEDIR AL FITXER " (in the session's language) + name
+// + " (" + status + ")", and without a screen one more line: the file's full path on this
+// machine, what the status means (not found, damaged, no permission, ...) and the setting to
+// check, QEBROOT. Then the bell, one key, the release of every file and the end of the program
+// (exit status 0, or what SetRecordFileExit installed).
 void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> record_area,
                     int16_t& status);
 
@@ -119,6 +125,41 @@ std::string KeyText(std::string_view key, int16_t file_number);
 
 // KeyText of the file's key buffer (the key of its current record); empty when not open.
 std::string CurrentKeyText(int16_t file_number);
+
+// Ends the program through the fatal access path for the open file `file_number` (named as it was
+// opened; by its number when it is not open) with `status`. `detail`, when not empty, replaces
+// the meaning of the status in the line shown without a screen. Returns only when the exit was
+// replaced (SetRecordFileExit).
+void FatalRecordAccess(int16_t file_number, int16_t status, std::string_view detail = {});
+
+// Holds a read snapshot of the open file: until EndReadSnapshot or ResetRecordFiles every read of
+// it sees the file as it was now, whatever other programs commit meanwhile (they are not held
+// up). Locked reads are refused while it is held. Returns the record manager's status, 3 when
+// the file is not open.
+int16_t BeginReadSnapshot(int16_t file_number);
+int16_t EndReadSnapshot(int16_t file_number);
+
+// ---- Layouts
+// -------------------------------------------------------------------------------------
+
+// The open file's layout as the record manager gives it (its Create data: record length, keys
+// and their segments, and the record count); empty when not open.
+std::string RecordFileLayout(int16_t file_number);
+
+// Whether two Create data describe the same record length and the same keys: the same segments
+// at the same places, ordered the same way. Flags that only govern writes (duplicates allowed,
+// modifiable), the record count and the page size are not compared.
+bool SameRecordLayout(std::string_view a, std::string_view b);
+
+// "record length 80; key 0: bytes 1 to 2, 3 to 4; key 1: bytes 5 to 6 binary", for messages.
+std::string DescribeRecordLayout(std::string_view create_data);
+
+// Ends the program through the fatal access path, status 2, unless the open file has the layout
+// `expected` (Create data) that the application reads it with; the line shown without a screen
+// names both layouts, the expected one as `layout_name` records. A file that holds another
+// file's records must not be read as if it were this one.
+void RequireRecordLayout(int16_t file_number, std::string_view expected,
+                         std::string_view layout_name);
 
 // ---- Internal operations, exposed for tests ----------------------------------------------------
 

@@ -20,23 +20,21 @@ class LayerProcessTest : public LayerTest {
   void SetUp() override {
     LayerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    WriteDictionary("Shared", NumberedCreateData());
     path_ = Root() + "DADES/Shared.dat";
     name_ = Root() + "DADES\\Shared";
   }
-  // Opens the file through the layer as file number 2 (creating it the first time).
+  // Opens the file through the layer as file number 2.
   int16_t OpenShared(std::span<char> area) {
     int16_t status = -1;
     OpenRecordFile(2, name_, area, status);
     return status;
   }
+  // Creates the file with owner name A, as the data tool does, and fills it.
   void Fill(int first, int count, int step) {
-    std::array<char, 8> area{};
-    ASSERT_EQ(kRecordOk, OpenShared(area));
-    int16_t status = 0;
-    ResetRecordFiles(status);
+    ASSERT_EQ(kRecordOk, CreateFile(path_, NumberedCreateData()));
     EngineClient file;
-    ASSERT_EQ(kRecordOk, file.Open(path_, kOpenNormal, OwnerNameA()));
+    ASSERT_EQ(kRecordOk, file.Open(path_));
+    ASSERT_EQ(kRecordOk, file.Call(kOpSetOwner, OwnerNameA()));
     ASSERT_TRUE(InsertNumbered(file, first, count, step));
   }
 
@@ -133,8 +131,13 @@ TEST_P(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
   };
   std::array<char, 8> area{};
   ASSERT_EQ(kRecordOk, OpenShared(area));
-  EXPECT_EQ((std::vector<int32_t>{3000, 3000}), clock_.sleeps);
-  EXPECT_TRUE(alerts_.shown.empty());
+  EXPECT_EQ((std::vector<int32_t>{1000, 2000}), clock_.sleeps);
+  EXPECT_EQ(std::vector<std::string>{"FITXER BLOQUEJAT. ESPEREU UN MOMENT."}, alerts_.shown);
+  ASSERT_EQ(1u, alerts_.explained.size());
+  EXPECT_NE(alerts_.explained[0].find(path_ + " is held exclusively by another program"),
+            std::string::npos)
+      << alerts_.explained[0];
+  EXPECT_EQ("show explain pop ", alerts_.events);
   EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(1), 0));
   EXPECT_EQ(0, child.Finish());
 }
@@ -169,6 +172,40 @@ TEST_P(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
     EXPECT_GE(count, 3000);
   }
   EXPECT_EQ(0, child.Finish());
+}
+
+// Inside a read snapshot the walks see the file as it was when the snapshot began, however many
+// records the other process commits meanwhile; after it, they see them all.
+TEST_P(LayerProcessTest, AReadSnapshotKeepsEveryWalkOnTheSameRecords) {
+  Fill(0, 2000, 2);  // even numbers
+  std::array<char, 8> area{};
+  ASSERT_EQ(kRecordOk, OpenShared(area));
+  ASSERT_EQ(kRecordOk, BeginReadSnapshot(2));
+  ForkChild child([&](ForkChild& self) {
+    EngineClient file;
+    if (file.Open(path_, kOpenNormal, OwnerNameA()) != kRecordOk) return 1;
+    self.Send('S');
+    for (int n = 1; n < 4000 && !self.Poll(); n += 2) {
+      if (file.Insert(NumberRecord(n)) != kRecordOk) return 2;
+    }
+    return 0;
+  });
+  ASSERT_EQ('S', child.Receive());
+  const auto walk = [&] {
+    int count = 0;
+    int16_t status = GetByKeyStatus(2, 0, "", 1);
+    for (; status == kRecordOk; ReadStep(2, 1, status)) {
+      EXPECT_EQ(0, std::stoi(std::string(area.data(), 8)) % 2) << std::string(area.data(), 8);
+      if (++count % 500 == 0) usleep(2000);  // let commits land mid-walk
+    }
+    EXPECT_EQ(kRecordEndOfFile, status);
+    return count;
+  };
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(2000, walk());
+  EXPECT_EQ(0, child.Finish());
+  ASSERT_EQ(kRecordOk, EndReadSnapshot(2));
+  int16_t status = GetByKeyStatus(2, 0, NumberRecord(1), 0);
+  EXPECT_EQ(kRecordOk, status);
 }
 
 INSTANTIATE_TEST_SUITE_P(Storages, LayerProcessTest, kBothStorages, StorageName);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -286,8 +288,9 @@ TEST_P(RecordFilesTest, KeyTextGivesByteOrder) {
 }
 
 TEST_P(LayerTest, KeyTextMapsAlternateSegmentsThroughTheSequence) {
-  WriteDictionary("Alt", MakeCreateData(6, {{{1, 2, kKeyBinary}}, {{3, 4, kKeyAlternate}}},
-                                        CaseBlindSequence()));
+  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/Alt.dat",
+                                  MakeCreateData(6, {{{1, 2, kKeyBinary}}, {{3, 4, kKeyAlternate}}},
+                                                 CaseBlindSequence())));
   std::array<char, 6> area{};
   int16_t status = -1;
   OpenRecordFile(3, Root() + "DADES\\Alt", area, status);
@@ -318,35 +321,134 @@ TEST_P(RecordFilesTest, ReadsNeverWriteBeyondTheRecordArea) {
 
 // ---- Opening, creating and the fatal access path -----------------------------------------------
 
-TEST_P(LayerTest, MissingFilesAreCreatedFromTheirDictionary) {
-  struct Case {
-    std::string name;        // after the root
-    std::string file;        // expected, after the root
-    std::string dictionary;  // base name
+// The fatal access path as the operator sees it: the message box naming the file as the program
+// named it, and without a screen a line with the full path, the meaning and what to check.
+struct FatalCase {
+  std::string name;  // after the root
+  std::string path;  // after the root: the file on this machine
+  int16_t status;
+  std::string meaning;  // expected in the explanation
+};
+
+class FatalAccessTest : public LayerTest {
+ protected:
+  void ExpectFatal(const FatalCase& c, const std::function<void()>& act) {
+    alerts_.shown.clear();
+    alerts_.explained.clear();
+    alerts_.events.clear();
+    exit_codes_.clear();
+    act();
+    ASSERT_EQ(1u, alerts_.shown.size());
+    EXPECT_EQ(
+        "NO ES POT ACCEDIR AL FITXER " + Root() + c.name + " (" + std::to_string(c.status) + ")",
+        alerts_.shown[0]);
+    EXPECT_EQ(12, alerts_.rows.back());
+    EXPECT_EQ("show explain bell discard key pop ", alerts_.events);
+    ASSERT_EQ(1u, alerts_.explained.size());
+    const std::string& line = alerts_.explained[0];
+    EXPECT_TRUE(line.starts_with(Root() + c.path + ": " + c.meaning)) << line;
+    EXPECT_NE(line.find("check QEBROOT, the installation root (now " + Root() + ")"),
+              std::string::npos)
+        << line;
+    EXPECT_EQ(c.status == kRecordFileNotFound,
+              line.find("qebdata init " + Root() + " brings back missing record files") !=
+                  std::string::npos)
+        << line;
+    EXPECT_EQ(std::vector<int>{0}, exit_codes_);
+    // The files were reset on the way out.
+    EXPECT_EQ(-kFileSlots, FindFileSlot(5));
+  }
+};
+
+TEST_P(FatalAccessTest, FilesThatCannotBeOpenedEndTheProgram) {
+  // Owned by a name the program does not know.
+  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/Foreign.dat", kTestCreateData));
+  {
+    EngineClient engine;
+    ASSERT_EQ(kRecordOk, engine.Open(Root() + "DADES/Foreign.dat"));
+    ASSERT_EQ(kRecordOk, engine.Call(kOpSetOwner, "Zz99"));
+  }
+  if (OnServer()) {
+    // A table of that name that is no record file.
+    ASSERT_TRUE(schema_->Run("CREATE TABLE damaged (x integer)"));
+  } else {
+    root_.Write("DADES/Damaged.dat", std::string(5000, 'x'));
+  }
+  std::filesystem::create_directories(root_.path() / "DADES/Folder.dat");
+  // A dictionary is no reason to create a missing file: only the data tool does that.
+  WriteDictionary("VPagos", kTestCreateData);
+  const FatalCase cases[] = {
+      {"DADES\\Foreign", "DADES/Foreign.dat", kRecordWrongOwner, "protected by an owner name"},
+      {"DADES\\Damaged", "DADES/Damaged.dat", kRecordIoError, "damaged"},
+      {"DADES\\Folder", "DADES/Folder.dat", kRecordInvalidFileName, "not a usable"},
+      {"DADES\\VPagos", "DADES/VPagos.dat", kRecordFileNotFound, "not found"},
+      // The extension rule: the first dot of the last component starts the extension.
+      {"DADES\\X.DB", "DADES/X.DB", kRecordFileNotFound, "not found"},
+      {"DADES\\a.b.c", "DADES/a.b.c", kRecordFileNotFound, "not found"},
   };
-  const Case cases[] = {
-      {"DADES\\VPagos", "DADES/VPagos.dat", "VPagos"},
-      {"DADES\\X.DB", "DADES/X.DB", "X"},
-      {"DADES\\a.b.c", "DADES/a.b.c", "a"},
-  };
-  int16_t file_number = 1;
-  for (const Case& c : cases) {
+  for (const FatalCase& c : cases) {
+    // A directory in DADES is nothing to a server.
+    if (OnServer() && c.status == kRecordInvalidFileName) continue;
     SCOPED_TRACE(c.name);
-    WriteDictionary(c.dictionary, kTestCreateData);
+    int16_t status = -1;
+    ExpectFatal(c, [&] {
+      std::array<char, 10> area{};
+      OpenRecordFile(5, Root() + c.name, area, status);
+    });
+    EXPECT_EQ(c.status, status);
+  }
+  for (const char* never : {"DADES/VPagos.dat", "DADES/X.DB", "DADES/a.b.c"}) {
+    EXPECT_FALSE(std::filesystem::exists(Root() + never)) << never;
+  }
+}
+
+// A read failure the caller cannot go on from, and a file whose layout is not the one the
+// program reads it with, go the same way, naming the open file.
+TEST_P(FatalAccessTest, ReadFailuresAndForeignLayoutsEndTheProgram) {
+  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/Test.dat", kTestCreateData));
+  const auto open = [&] {
     std::array<char, 10> area{};
     int16_t status = -1;
-    OpenRecordFile(file_number, Root() + c.name, area, status);
+    OpenRecordFile(5, Root() + "DADES\\Test", area, status);
     ASSERT_EQ(kRecordOk, status);
-    EXPECT_EQ(!OnServer(), std::filesystem::exists(Root() + c.file));
-    EXPECT_EQ(10, InspectFileSlot(file_number).record_length);
-    // The new file carries owner name A.
-    EngineClient engine;
-    EXPECT_EQ(kRecordWrongOwner, engine.Open(Root() + c.file));
-    EXPECT_EQ(kRecordOk, engine.Open(Root() + c.file, kOpenNormal, OwnerNameA()));
-    ++file_number;
-  }
-  EXPECT_TRUE(exit_codes_.empty());
+  };
+  open();
+  ExpectFatal({"DADES\\Test", "DADES/Test.dat", kRecordIoError, "damaged"},
+              [] { FatalRecordAccess(5, kRecordIoError); });
+
+  open();
+  alerts_.shown.clear();
+  // The same layout with other write flags is the same layout.
+  RequireRecordLayout(5, MakeCreateData(10, {{{1, 4, kKeyDuplicates}}, {{5, 2, kKeyBinary}}}),
+                      "Test");
   EXPECT_TRUE(alerts_.shown.empty());
+  const std::string other = MakeCreateData(80, {{{1, 2, 0}, {3, 2, 0}}});
+  ExpectFatal({"DADES\\Test", "DADES/Test.dat", kRecordIoError,
+               "holds records of another layout (record length 10; key 0: bytes 1 to 4; key 1: "
+               "bytes 5 to 6 binary) than VPagos records (record length 80; key 0: bytes 1 to 2, "
+               "3 to 4)"},
+              [&] { RequireRecordLayout(5, other, "VPagos"); });
+}
+
+TEST(RecordLayoutTest, LayoutsMatchOnRecordLengthAndKeys) {
+  const std::string base = MakeCreateData(10, {{{1, 4, 0}}, {{5, 2, kKeyBinary}}});
+  const struct {
+    std::string other;
+    bool same;
+  } cases[] = {
+      {base, true},
+      {MakeCreateData(10, {{{1, 4, kKeyDuplicates | kKeyModifiable}}, {{5, 2, kKeyBinary}}}), true},
+      {MakeCreateData(12, {{{1, 4, 0}}, {{5, 2, kKeyBinary}}}), false},             // record length
+      {MakeCreateData(10, {{{1, 4, 0}}}), false},                                   // a key fewer
+      {MakeCreateData(10, {{{1, 4, 0}}, {{5, 2, 0}}}), false},                      // key 1's order
+      {MakeCreateData(10, {{{1, 2, 0}, {3, 2, 0}}, {{5, 2, kKeyBinary}}}), false},  // segments
+      {MakeCreateData(10, {{{2, 4, 0}}, {{5, 2, kKeyBinary}}}), false},             // key 0's place
+      {base.substr(0, 20), false},                                                  // cut short
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.same, SameRecordLayout(base, c.other)) << DescribeRecordLayout(c.other);
+  }
 }
 
 TEST_P(LayerTest, FilesOwnedByNameBOpen) {
@@ -363,54 +465,6 @@ TEST_P(LayerTest, FilesOwnedByNameBOpen) {
   EXPECT_NE(OwnerNameA(), OwnerNameB());
   EXPECT_EQ(4u, OwnerNameA().size());
   EXPECT_EQ(4u, OwnerNameB().size());
-}
-
-TEST_P(LayerTest, FilesThatCannotBeOpenedEndTheProgram) {
-  // Owned by a name the program does not know.
-  ASSERT_EQ(kRecordOk, CreateFile(Root() + "DADES/Foreign.dat", kTestCreateData));
-  {
-    EngineClient engine;
-    ASSERT_EQ(kRecordOk, engine.Open(Root() + "DADES/Foreign.dat"));
-    ASSERT_EQ(kRecordOk, engine.Call(kOpSetOwner, "Zz99"));
-  }
-  if (OnServer()) {
-    // A table of that name that is no record file.
-    ASSERT_TRUE(schema_->Run("CREATE TABLE damaged (x integer)"));
-  } else {
-    root_.Write("DADES/Damaged.dat", std::string(5000, 'x'));
-  }
-  root_.Write("ddf/Short.xdf", std::string("\x40\x00", 2) + kTestCreateData.substr(0, 20));
-  root_.Write("ddf/Odd.xdf", std::string("\x08\x00", 2) + "12345678");  // not Create data
-  struct Case {
-    std::string name;
-    int16_t status;
-  };
-  const Case cases[] = {
-      {"DADES\\Foreign", kRecordWrongOwner},        {"DADES\\Damaged", kRecordIoError},
-      {"DADES\\NoDictionary", kRecordFileNotFound}, {"DADES\\Short", kRecordInvalidCreateData},
-      {"DADES\\Odd", kRecordInvalidCreateData},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    alerts_.shown.clear();
-    alerts_.events.clear();
-    exit_codes_.clear();
-    std::array<char, 10> area{};
-    int16_t status = -1;
-    OpenRecordFile(5, Root() + c.name, area, status);
-    EXPECT_EQ(c.status, status);
-    ASSERT_EQ(1u, alerts_.shown.size());
-    EXPECT_EQ(
-        "NO ES POT ACCEDIR AL FITXER " + Root() + c.name + " (" + std::to_string(c.status) + ")",
-        alerts_.shown[0]);
-    EXPECT_EQ(12, alerts_.rows.back());
-    EXPECT_EQ("show bell discard key pop ", alerts_.events);
-    EXPECT_EQ(std::vector<int>{0}, exit_codes_);
-    // The files were reset on the way out.
-    EXPECT_EQ(-kFileSlots, FindFileSlot(5));
-  }
-  EXPECT_FALSE(std::filesystem::exists(Root() + "DADES/NoDictionary.dat"));
-  EXPECT_FALSE(std::filesystem::exists(Root() + "DADES/Short.dat"));
 }
 
 TEST_P(LayerTest, FatalMessageSpeaksTheSessionLanguage) {
@@ -431,15 +485,37 @@ TEST_P(LayerTest, FatalMessageSpeaksTheSessionLanguage) {
   }
 }
 
-TEST_P(RecordFilesTest, OpenWaitsSilentlyWhileTheFileIsHeldExclusively) {
+TEST_P(RecordFilesTest, OpenWaitsForAnExclusiveHolderAndSaysSoAfterASecond) {
   EngineClient holder;
   ASSERT_EQ(kRecordOk, holder.Open(path_, kOpenExclusive));
   clock_.on_sleep = [&](int sleeps) {
-    if (sleeps == 2) holder.Close();
+    if (sleeps == 3) holder.Close();
   };
   Open();
-  EXPECT_EQ((std::vector<int32_t>{3000, 3000}), clock_.sleeps);
-  EXPECT_TRUE(alerts_.shown.empty());
+  // Rounds of 3 s; the first is cut after its first second to tell the operator.
+  EXPECT_EQ((std::vector<int32_t>{1000, 2000, 3000}), clock_.sleeps);
+  EXPECT_EQ(std::vector<std::string>{"FITXER BLOQUEJAT. ESPEREU UN MOMENT."}, alerts_.shown);
+  EXPECT_EQ(24, alerts_.rows[0]);
+  EXPECT_EQ(
+      std::vector<std::string>{path_ + " is held exclusively by another program; waiting until it "
+                                       "is free"},
+      alerts_.explained);
+  EXPECT_EQ("show explain pop ", alerts_.events);
+  EXPECT_TRUE(exit_codes_.empty());
+}
+
+TEST_P(RecordFilesTest, AReadSnapshotHoldsUntilItsEnd) {
+  Open();
+  EXPECT_EQ(kRecordFileNotOpen, BeginReadSnapshot(8));
+  ASSERT_EQ(kRecordOk, BeginReadSnapshot(7));
+  {
+    EngineClient writer;
+    ASSERT_EQ(kRecordOk, writer.Open(path_));
+    ASSERT_EQ(kRecordOk, writer.Insert(Rec("DDDD", 1)));
+  }
+  EXPECT_EQ(kRecordKeyNotFound, GetByKeyStatus(7, 0, "DDDD", 0));
+  ASSERT_EQ(kRecordOk, EndReadSnapshot(7));
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(7, 0, "DDDD", 0));
 }
 
 // ---- Record locks within one process (two opens exclude each other) ----------------------------
@@ -541,6 +617,7 @@ TEST_P(LayerTest, AServerThatCannotBeUsedEndsTheProgramNamingIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Storages, LayerTest, kBothStorages, StorageName);
+INSTANTIATE_TEST_SUITE_P(Storages, FatalAccessTest, kBothStorages, StorageName);
 INSTANTIATE_TEST_SUITE_P(Storages, RecordFilesTest, kBothStorages, StorageName);
 
 }  // namespace

@@ -29,6 +29,10 @@ class RecordingAlerts : public OperatorAlerts {
   void Bell() override { events += "bell "; }
   void DiscardPendingKeys() override { events += "discard "; }
   void WaitForKey() override { events += "key "; }
+  void Explain(std::string_view text) override {
+    explained.emplace_back(text);
+    events += "explain ";
+  }
 
   // Every text shown, one per line, for matching in failure messages.
   std::string All() const {
@@ -38,6 +42,7 @@ class RecordingAlerts : public OperatorAlerts {
   }
 
   std::vector<std::string> shown;
+  std::vector<std::string> explained;
   std::vector<int> rows;
   std::string events;
 };
