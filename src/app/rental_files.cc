@@ -40,7 +40,29 @@ void OpenRentalFiles() {
     int16_t status = 0;
     OpenRecordFile(file.file_number, root + "DADES\\" + std::string(file.base_name),
                    RecordArea(file.file_number), status);
+    if (status != 0) continue;  // only when the fatal exit was replaced
+    // The dictionary without its length word is the Create data the file was made from.
+    RequireRecordLayout(file.file_number, DictionaryBytes(file).substr(2), file.base_name);
   }
+}
+
+void HoldRentalSnapshots() {
+  for (const FileLayout& file : kRentalFiles) {
+    const int16_t status = BeginReadSnapshot(file.file_number);
+    if (status != kRecordOk) FatalRecordAccess(file.file_number, status);
+  }
+}
+
+void ReleaseRentalSnapshots() {
+  // A file that was never snapshot answers "invalid operation"; there is nothing to undo.
+  for (const FileLayout& file : kRentalFiles) EndReadSnapshot(file.file_number);
+}
+
+int16_t CheckRead(int16_t file_number, int16_t status) {
+  if (status != kRecordOk && status != kRecordEndOfFile && status != kRecordKeyNotFound) {
+    FatalRecordAccess(file_number, status);
+  }
+  return status;
 }
 
 }  // namespace quarnell

@@ -32,9 +32,24 @@ inline constexpr int16_t kSectionFile = RentalFileNumber("USeccio");
 std::span<char> RecordArea(int16_t file_number);
 
 // Opens the thirteen files in the order of the layout table, each as root + "DADES\" + base name
-// bound to its record area. A file that cannot be opened ends the program inside OpenRecordFile;
-// statuses are not examined because no number is opened twice in a run.
+// bound to its record area. A file that cannot be opened (a missing one included) ends the program
+// inside OpenRecordFile, and so does a file whose record length or keys are not those of its
+// layout (status 2): a file holding another file's records must not print as statements.
+// Statuses are not examined otherwise because no number is opened twice in a run.
 void OpenRentalFiles();
+
+// Holds a read snapshot of each of the thirteen files, so that a statement run reads every file as
+// it was when the run began, whatever another program commits meanwhile; ReleaseRentalSnapshots
+// lets them go. A snapshot that cannot be had ends the program through the fatal access path.
+void HoldRentalSnapshots();
+void ReleaseRentalSnapshots();
+
+// `status` of a read of rental file `file_number`, when the statement can go on from it: 0, the
+// end of the file or no record with the key searched. Any other status (a damaged file, an I/O
+// error, a record of another length than the file's, a file not open) ends the program through
+// the fatal access path naming the file: statements with records missing must never look
+// complete.
+int16_t CheckRead(int16_t file_number, int16_t status);
 
 }  // namespace quarnell
 

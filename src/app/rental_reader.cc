@@ -44,11 +44,11 @@ std::string_view ForwardWalk::Leading(size_t length) const {
 bool ForwardWalk::Step() {
   int16_t status = 0;
   ReadStep(file_number_, 1, status);
-  if (status == 0) {
+  if (CheckRead(file_number_, status) == 0) {
     ++records_read;
     return true;
   }
-  // At the end of the file no later key can be found; after any other failure the next seek
+  // At the end of the file no later key can be found; after a key not found the next seek
   // positions the file again.
   state_ = status == kRecordEndOfFile ? State::kAtEnd : State::kUnpositioned;
   return false;
@@ -71,7 +71,7 @@ bool ForwardWalk::Seek(std::string_view key) {
     }
     if (state_ == State::kPositioned) return Leading(key.size()) == key;
   }
-  const int16_t status = GetByKeyStatus(file_number_, 0, key, 1);
+  const int16_t status = CheckRead(file_number_, GetByKeyStatus(file_number_, 0, key, 1));
   if (status != 0) {
     state_ = status == kRecordEndOfFile ? State::kAtEnd : State::kUnpositioned;
     return false;
@@ -110,7 +110,10 @@ bool RentalReader::SectionLetterhead(char section_code) {
   // A section that is not found leaves the flag planted here: the letterhead prints.
   std::span<char> section = RecordArea(kSectionFile);
   section[static_cast<size_t>(kSectionLetterheadFlag.offset)] = 'S';
-  if (GetByKeyStatus(kSectionFile, 0, std::string(1, section_code), 0) == 0) ++records_read;
+  if (CheckRead(kSectionFile, GetByKeyStatus(kSectionFile, 0, std::string(1, section_code), 0)) ==
+      0) {
+    ++records_read;
+  }
   const bool letterhead = ReadChar(section, kSectionLetterheadFlag) == 'S';
   sections_.emplace(section_code, letterhead);
   return letterhead;
@@ -121,7 +124,7 @@ const std::optional<std::string>& RentalReader::ConceptDescription(
   auto found = concepts_.find(concept_code);
   if (found != concepts_.end()) return found->second;
   std::optional<std::string> description;
-  if (GetByKeyStatus(kConceptFile, 0, concept_code, 0) == 0) {
+  if (CheckRead(kConceptFile, GetByKeyStatus(kConceptFile, 0, concept_code, 0)) == 0) {
     ++records_read;
     description = ReadText(RecordArea(kConceptFile), kConceptDescription);
   }
@@ -132,7 +135,7 @@ bool RentalReader::SubsidySupplier(const std::string& supplier_code) {
   auto found = suppliers_.find(supplier_code);
   if (found != suppliers_.end()) return found->second;
   bool subsidy = false;
-  if (GetByKeyStatus(kSupplierFile, 0, supplier_code, 0) == 0) {
+  if (CheckRead(kSupplierFile, GetByKeyStatus(kSupplierFile, 0, supplier_code, 0)) == 0) {
     ++records_read;
     subsidy = ReadChar(RecordArea(kSupplierFile), kSupplierSubsidyFlag) == 'D';
   }

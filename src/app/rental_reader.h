@@ -56,9 +56,10 @@ class RentalReader {
  public:
   RentalReader();
 
-  // The figures of the property `property_key` (4 packed bytes). A read that fails ends the walk
-  // in progress as if the records had run out. A unit without a contract or cadastral record
-  // counts as having an empty contract (type blank, empty date) and no cadastral reference.
+  // The figures of the property `property_key` (4 packed bytes). A read that finds no more
+  // records ends the walk in progress; a damaged file ends the program (CheckRead). A unit without
+  // a contract or cadastral record counts as having an empty contract (type blank, empty date) and
+  // no cadastral reference.
   PropertyFigures ReadProperty(const std::string& property_key, const StatementSettings& settings);
 
   // Whether the section prints the agency letterhead: its flag is "S", or it is not found.

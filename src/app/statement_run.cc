@@ -24,7 +24,7 @@ constexpr size_t kPropertyKeyLength = 4;
 StatementProgress progress_observer;
 
 int16_t Read(int16_t file_number, std::string_view key, int16_t direction) {
-  int16_t status = GetByKeyStatus(file_number, 0, key, direction);
+  int16_t status = CheckRead(file_number, GetByKeyStatus(file_number, 0, key, direction));
   if (status == 0) CountStatementRecordRead();
   return status;
 }
@@ -32,6 +32,7 @@ int16_t Read(int16_t file_number, std::string_view key, int16_t direction) {
 int16_t Next(int16_t file_number) {
   int16_t status = 0;
   ReadStep(file_number, 1, status);
+  CheckRead(file_number, status);
   if (status == 0) CountStatementRecordRead();
   return status;
 }
@@ -79,6 +80,7 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
   RentalReader reader;
 
   ForgetStatementTexts();
+  HoldRentalSnapshots();
   OpenPrintOutput(device);
   SetCurrency("p");
 
@@ -101,6 +103,7 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
 
   SetCurrency("");
   ClosePrintOutput();
+  ReleaseRentalSnapshots();
 }
 
 }  // namespace quarnell

@@ -18,7 +18,9 @@ namespace quarnell {
 // to the main currency and closes the print output. `report_option` is the option as typed: its
 // first character chooses the layout ("N" account, "F" fiscal; any other prints nothing).
 // The owner's language is in force while the owner is printed; the language in force before is
-// restored after each owner. A read that fails ends its walk as if the records had run out.
+// restored after each owner. Every rental file is read as it was when the run began (one read
+// snapshot per file for the run). A read that finds no more records ends its walk; any other
+// failure of a read (a damaged file) ends the program through the fatal access path.
 // REQUIRES: the rental files are open, the parameter table and the letterhead loaded.
 void StatementRun(const Date& statement_date, std::string_view owner_from,
                   std::string_view owner_to, std::string_view report_option,

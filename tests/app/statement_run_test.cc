@@ -464,6 +464,32 @@ TEST(StatementRunTest, PaymentsBecomeExpenseLinesVatAndSubsidies) {
   EXPECT_EQ(expense_lines(), with_table);
 }
 
+// Another program's import that commits while a run is under way: every owner of the run is
+// printed from the records as they were when the run began, not the first owners without the
+// new rows and the later ones with them.
+TEST(StatementRunTest, ARunReadsEveryFileAsItWasWhenItBegan) {
+  TestAgency agency;
+  agency.Import("VPropiet",
+                "owner,name,state,language,tax_id\n1,PUIG*JOSEP,0,CAT,ES11111111H\n"
+                "2,SOLER*ANNA,0,CAT,ES22222222J\n");
+  agency.Import("VGrups", "owner,property,description,section\n1,1,FINCA U,2\n2,1,FINCA D,2\n");
+  agency.Import("VDepBase", "owner,property,unit,description\n1,1,1,PIS\n2,1,1,PIS\n");
+  const std::string header = "owner,property,unit,date,amount\n";
+  agency.Import("VCobros", header + "1,1,1,2023-02-01,100.00\n2,1,1,2023-02-01,200.00\n");
+  const std::string before = agency.Run("31122023", "1", "2", "N").Text();
+
+  SetStatementProgress([&](const std::string& owner, const std::string&) {
+    if (owner == "1") {
+      agency.Import("VCobros", header + "1,1,1,2023-03-01,10.00\n2,1,1,2023-03-01,20.00\n");
+    }
+  });
+  const std::string during = agency.Run("31122023", "1", "2", "N").Text();
+  SetStatementProgress(nullptr);
+  EXPECT_EQ(during, before);
+  // The next run sees the import.
+  EXPECT_NE(agency.Run("31122023", "1", "2", "N").Text().find("220,00"), std::string::npos);
+}
+
 // The forward walk gives every key's records whatever the jumps between the keys sought: short
 // gaps are stepped over, long ones and backward jumps position the file again, and the end of
 // the file stays the end.

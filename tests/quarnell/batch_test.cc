@@ -1,67 +1,25 @@
 // The statement program as scripts see it: its command line, exit statuses, standard output and
 // error, the files it writes, and the print program it starts.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "config/scoped_environment.h"
+#include "quarnell/quarnell_program.h"
 #include "support/temp_dir.h"
 #include "tools/qebdata/data_tool.h"
-
-extern char** environ;
 
 namespace quarnell {
 namespace {
 
+using testing::Outcome;
+using testing::RunQuarnellProgram;
 using testing::ScopedEnvironment;
 using testing::TempDir;
-
-struct Outcome {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs build/bin/quarnell with `args` in this process's environment.
-Outcome RunQuarnellProgram(const TempDir& scratch, const std::vector<std::string>& args) {
-  std::string program = std::string(QEB_BIN_DIR) + "/quarnell";
-  std::vector<std::string> all = {program};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : all) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const std::string out_path = scratch.file("stdout"), err_path = scratch.file("stderr");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  pid_t pid = 0;
-  Outcome outcome;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-    // A program that hangs is a failure of its own: stopped after a minute, it ends with 137.
-    int status = 0;
-    for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
-      if (waited == 600) kill(pid, SIGKILL);
-      usleep(100000);
-    }
-    outcome.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  outcome.out = TempDir::ReadFile(out_path);
-  outcome.err = TempDir::ReadFile(err_path);
-  return outcome;
-}
 
 class BatchTest : public ::testing::Test {
  protected:
