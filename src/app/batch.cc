@@ -23,6 +23,9 @@
 namespace quarnell {
 namespace {
 
+// Dates are packed with four digits of year.
+constexpr int64_t kLastYear = 9999;
+
 // The process's peak resident size since it started this program (VmHWM), 0 when unknown. Unlike
 // getrusage, it does not count what the parent held before the program was started.
 long PeakResidentKib() {
@@ -52,8 +55,9 @@ constexpr char kHelp[] =
     "Environment: QEBROOT the installation root (record files in DADES/), QEBTMP the session\n"
     "directory (Sessio.ini, TovaTerm.ini, the spool file qebprint.tmp), QEBEXE the directory of\n"
     "the print program qebprint. The spool file's path is printed on standard output.\n"
-    "Exit status: 0 done, 1 a failure of the system (message on standard error), 2 bad arguments\n"
-    "(nothing written).\n";
+    "Exit status: 0 done, 1 a failure of the system or of the print program (message on standard\n"
+    "error), 2 bad arguments (nothing written). One run at a time uses a session directory: a\n"
+    "second one waits 2 seconds, then stops with status 1.\n";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -95,7 +99,21 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
   SetRecordFileExit([](int) { std::exit(kExitFailure); });
 
   const auto started = std::chrono::steady_clock::now();
+  if (request.short_year) {
+    // A slip of the keyboard in a two-digit year shows here rather than in a year of statements.
+    const int32_t date = DateNumber(request.statement_date);
+    err << "quarnell: statement date " << ZeroPad(date % 100, 2) << "/"
+        << ZeroPad(date / 100 % 100, 2) << "/" << ZeroPad(date / 10000, 4) << std::endl;
+  }
   StartUpWithoutScreen();
+
+  // The spool file is this run's until it ends: another run on the same session directory would
+  // mix its report into this one's, or hand this one's to its print program.
+  std::string problem;
+  if (!ClaimSpoolFile(kSpoolWaitMilliseconds, &problem)) {
+    err << "quarnell: " << problem << std::endl;
+    return kExitFailure;
+  }
 
   int64_t owners = 0;
   const bool show_progress = isatty(STDERR_FILENO) == 1;
@@ -118,15 +136,19 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     err << "quarnell: " << owners << " owners, " << StatementRecordsRead() << " records read in "
         << seconds << " s, peak memory " << PeakResidentKib() << " KiB" << std::endl;
   }
+  int exit_status = kExitSuccess;
   if (request.print) {
     out.flush();
     const int print_status = RunPrintProgram();
     if (print_status != 0) {
-      err << "quarnell: the print program ended with status " << print_status << std::endl;
+      // The statements are in the spool file, but they did not reach their device.
+      err << "quarnell: the print program ended with status " << print_status
+          << " (its message above); the report stays in " << spool << std::endl;
+      exit_status = kExitFailure;
     }
   }
   out << spool << std::endl;
-  return kExitSuccess;
+  return exit_status;
 }
 
 }  // namespace
@@ -186,6 +208,13 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
              " is not a valid date (day, month, year: 31122025 or 31/12/2025)";
     return false;
   }
+  int64_t year = 0;
+  bool short_year = false;
+  if (!TypedDateYear(*date_text, &year, &short_year) || year > kLastYear) {
+    *error = "--date: " + Quoted(*date_text) + " lies beyond the year " +
+             std::to_string(kLastYear) + ", the last a date can hold";
+    return false;
+  }
   std::optional<std::string> from = OwnerCode("--from", *from_text, error);
   if (!from) return false;
   std::optional<std::string> to = OwnerCode("--to", *to_text, error);
@@ -203,6 +232,7 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
   }
 
   request->statement_date = ParseDate(*date_text);
+  request->short_year = short_year;
   request->owner_from = *from;
   request->owner_to = *to;
   request->layout = layout;

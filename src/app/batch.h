@@ -21,17 +21,19 @@ inline constexpr int kExitFailure = 1;  // the general error stop, a file that c
 inline constexpr int kExitUsage = 2;    // bad arguments; nothing was written
 
 struct BatchRequest {
-  Date statement_date;     // packed
-  std::string owner_from;  // packed, 2 bytes
-  std::string owner_to;    // packed, 2 bytes
-  std::string layout;      // "N" or "F"
-  bool print = true;       // start the print program afterwards
-  bool stats = false;      // owners and records read on standard error at the end
+  Date statement_date;      // packed
+  std::string owner_from;   // packed, 2 bytes
+  std::string owner_to;     // packed, 2 bytes
+  std::string layout;       // "N" or "F"
+  bool print = true;        // start the print program afterwards
+  bool stats = false;       // owners and records read on standard error at the end
+  bool short_year = false;  // the date's year was typed short: the run says which year it took
 };
 
 // Reads the arguments after "--batch". Returns true with *request filled, or false with *error
 // naming the argument at fault: an unknown or repeated option, a missing option or value, a date
-// that the date field would refuse, an owner code that is not a code of four digits at most,
+// that the date field would refuse or whose year is beyond 9999, an owner code that is not a code
+// of four digits at most,
 // --from greater than --to, a layout other than N or F.
 bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* request,
                          std::string* error);

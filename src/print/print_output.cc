@@ -2,14 +2,18 @@
 
 #include <algorithm>
 
+#include "config/error_stop.h"
 #include "config/paths.h"
 #include "config/session.h"
+#include "print/fresh_file.h"
+#include "print/spool_guard.h"
 #include "print/spool_writer.h"
 
 namespace quarnell {
 namespace {
 
 struct PrintState {
+  SpoolGuard guard;
   SpoolWriter spool;
   int16_t page_length = 0;
   int16_t lines_on_page = 0;
@@ -22,9 +26,27 @@ PrintState& State() {
 
 }  // namespace
 
-std::string SpoolFileName() { return Session().session_directory + "qebprint.tmp"; }
+std::string SpoolFileName() { return Session().session_directory + kSpoolName; }
+
+bool ClaimSpoolFile(int32_t wait_milliseconds, std::string* problem) {
+  const std::string lock_path = HostPath(SpoolFileName() + "-lck");
+  SpoolGuard& guard = State().guard;
+  if (guard.held() && guard.lock_path() == lock_path) return true;
+  if (!guard.Claim(lock_path, wait_milliseconds, problem)) return false;
+  // With the guard held no other run writes here: a temporary spool file older than this moment
+  // and locked by nobody was left by a run that was killed.
+  const std::string spool = HostPath(SpoolFileName());
+  const size_t slash = spool.rfind('/');
+  RemoveLeftoverFiles(slash == std::string::npos ? "." : spool.substr(0, slash + 1), kSpoolName,
+                      Now());
+  return true;
+}
+
+void ReleaseSpoolFile() { State().guard.Release(); }
 
 void OpenPrintOutput(std::string_view device) {
+  std::string problem;
+  if (!ClaimSpoolFile(kSpoolWaitMilliseconds, &problem)) ErrorStop(problem);
   State().spool.Open(HostPath(SpoolFileName()), device);
 }
 

@@ -100,18 +100,18 @@ std::string SpoolText(std::string_view text) {
   return out;
 }
 
-SpoolWriter::~SpoolWriter() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+SpoolWriter::~SpoolWriter() = default;  // the fresh file discards an unfinished report
 
 void SpoolWriter::Open(const std::string& host_path, std::string_view device) {
-  if (file_ != nullptr) Close();
+  if (is_open()) Close();
   path_ = host_path;
-  // "w" empties a spool file left by an earlier report: the print program must never see the
-  // tail of an old report after the end of a shorter new one.
-  file_ = std::fopen(host_path.c_str(), "wb");
-  if (file_ == nullptr) Fail("cannot create the spool file", errno);
-  if (std::setvbuf(file_, nullptr, _IOFBF, kBufferSize) != 0) {
+  // The report is written under a temporary name and renamed over the spool file by Close: the
+  // spool file is always the last complete report, whatever happens to this run.
+  std::string problem;
+  if (!file_.Create(host_path, &problem)) {
+    Fail("cannot create the spool file", file_.error_number());
+  }
+  if (std::setvbuf(file_.file(), nullptr, _IOFBF, kBufferSize) != 0) {
     Fail("cannot set up the spool file", errno);
   }
   line_.assign("DEVICE");
@@ -148,24 +148,18 @@ void SpoolWriter::WriteDirective(std::string_view text) {
 }
 
 void SpoolWriter::Close() {
-  if (file_ == nullptr) return;
-  std::FILE* file = file_;
-  file_ = nullptr;
-  bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
-  int error_number = errno;
-  if (std::fclose(file) != 0 && !failed) {
-    failed = true;
-    error_number = errno;
-  }
-  if (failed) Fail("cannot write the spool file", error_number);
+  if (!is_open()) return;
+  std::string problem;
+  if (!file_.Replace(path_, &problem)) Fail("cannot write the spool file", file_.error_number());
 }
 
 void SpoolWriter::WriteLine(std::string_view line) {
-  if (file_ == nullptr) {
+  std::FILE* file = file_.file();
+  if (file == nullptr) {
     ErrorStop("print output written while no spool file is open");
   }
-  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
-      std::fwrite("\r\n", 1, 2, file_) != 2) {
+  if (std::fwrite(line.data(), 1, line.size(), file) != line.size() ||
+      std::fwrite("\r\n", 1, 2, file) != 2) {
     Fail("cannot write the spool file", errno);
   }
 }
@@ -174,10 +168,8 @@ void SpoolWriter::Fail(const char* what, int error_number) {
   std::string message = what;
   if (!path_.empty()) message += " " + path_;
   if (error_number != 0) message += std::string(": ") + std::strerror(error_number);
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+  // An unfinished report is of no use to anyone; the last complete one stays in place.
+  file_.Discard();
   ErrorStop(message);
 }
 

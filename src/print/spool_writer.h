@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "print/fresh_file.h"
+
 namespace quarnell {
 
 // " 66 ", "-1 ", " 0 ".
@@ -37,20 +39,22 @@ std::string NormalizeJustification(std::string_view code);
 // break the line structure of the spool file.
 std::string SpoolText(std::string_view text);
 
-// Writes one spool file through a buffered stream. Every write is checked; the first failure
-// ends the program through ErrorStop with a message naming the file (a report that silently loses
-// its tail would be printed and believed). The page counters live in the print state, not here.
+// Writes one spool file through a buffered stream, under a temporary name beside it that Close
+// renames over it: the spool file is always the last complete report, and a run killed half way
+// leaves it as it was. Every write is checked; the first failure ends the program through
+// ErrorStop with a message naming the file (a report that silently loses its tail would be printed
+// and believed). The page counters live in the print state, not here.
 class SpoolWriter {
  public:
   SpoolWriter() = default;
-  ~SpoolWriter();  // Closes without checking; call Close() to have errors reported.
+  ~SpoolWriter();  // Discards an unfinished report; call Close() to put it in place.
   SpoolWriter(const SpoolWriter&) = delete;
   SpoolWriter& operator=(const SpoolWriter&) = delete;
 
-  // Creates `host_path` anew (an existing file is emptied) and writes the device line. A file that
+  // Starts a report that will replace `host_path` and writes the device line. A report that
   // cannot be created is an error stop.
   void Open(const std::string& host_path, std::string_view device);
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return file_.file() != nullptr; }
   const std::string& path() const { return path_; }
 
   void WritePage(int32_t length);
@@ -59,14 +63,15 @@ class SpoolWriter {
   void WriteJustification(std::string_view normalized_code);
   void WriteDirective(std::string_view text);
 
-  // Flushes and closes; a failing flush or close is an error stop. Does nothing when not open.
+  // Flushes the report to the disk and renames it over the spool file; any failure is an error
+  // stop that leaves the earlier spool file in place. Does nothing when not open.
   void Close();
 
  private:
   void WriteLine(std::string_view line);
   [[noreturn]] void Fail(const char* what, int error_number);
 
-  std::FILE* file_ = nullptr;
+  FreshFile file_;
   std::string path_;
   std::string line_;  // reused for every line so that writing does not allocate
 };

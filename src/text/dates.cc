@@ -267,9 +267,11 @@ std::string PlainNumber(int64_t value) { return std::to_string(value); }
 
 }  // namespace
 
-Date ParseDate(std::string_view text) {
-  TypedDate typed;
-  if (!ReadTypedDate(text, &typed)) return EmptyDate();
+namespace {
+
+// The year of a typed date as date entry completes it: a short year gets the century that puts it
+// nearest the current year.
+int64_t EntryYear(const TypedDate& typed) {
   int64_t year = typed.year;
   if (typed.day > 0 && typed.month > 0 && typed.short_year) {
     const int64_t current_year = CurrentYear();
@@ -280,7 +282,23 @@ Date ParseDate(std::string_view text) {
       year += 100;
     }
   }
-  return PackDigits(Digits(year, 4) + Digits(typed.month, 2) + Digits(typed.day, 2));
+  return year;
+}
+
+}  // namespace
+
+Date ParseDate(std::string_view text) {
+  TypedDate typed;
+  if (!ReadTypedDate(text, &typed)) return EmptyDate();
+  return PackDigits(Digits(EntryYear(typed), 4) + Digits(typed.month, 2) + Digits(typed.day, 2));
+}
+
+bool TypedDateYear(std::string_view text, int64_t* year, bool* short_year) {
+  TypedDate typed;
+  if (!ReadTypedDate(text, &typed)) return false;
+  *year = EntryYear(typed);
+  *short_year = typed.short_year;
+  return true;
 }
 
 bool ValidateDateText(std::string_view text) {

@@ -21,10 +21,15 @@ std::string PackDigits(std::string_view digits);
 // Two digits per byte, the high bit cleared (values 100 to 127 keep their last two digits).
 std::string UnpackDigits(std::string_view packed);
 
-// Date entry: day, month, year with "." "/" "-" or six/eight digits; the empty date when unreadable.
+// Date entry: day, month, year with "." "/" "-" or six/eight digits; the empty date when
+// unreadable.
 Date ParseDate(std::string_view text);
 // true when the typed text is not a valid date.
 bool ValidateDateText(std::string_view text);
+// The year ParseDate takes from the typed text, before it is packed (so a year of 10000, which
+// the packed form cannot hold, stays 10000), and whether it was typed short and got its century
+// from the clock. false when the text is unreadable.
+bool TypedDateYear(std::string_view text, int64_t* year, bool* short_year);
 // The compact text a date field shows ("050324", "05031900"); empty for an empty date.
 std::string DateEditText(const Date& date);
 // style -1 ISO, 0 numeric, 1 abbreviated month, >= 2 long form; parts: letters D, M, A.

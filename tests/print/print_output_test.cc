@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -10,12 +15,16 @@
 
 #include "config/error_stop.h"
 #include "config/session.h"
+#include "print/fresh_file.h"
+#include "print/spool_guard.h"
 #include "print/spool_writer.h"
+#include "support/fake_clock.h"
 #include "support/temp_dir.h"
 
 namespace quarnell {
 namespace {
 
+using testing::FakeClock;
 using testing::TempDir;
 
 struct Stopped : std::runtime_error {
@@ -38,6 +47,16 @@ class PrintOutputTest : public ::testing::Test {
   }
 
   std::string Spool() const { return temp_.Read("qebprint.tmp"); }
+
+  // The names of the hidden files in the session directory: unfinished reports.
+  std::vector<std::string> HiddenFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+      std::string name = entry.path().filename().string();
+      if (name[0] == '.') names.push_back(name);
+    }
+    return names;
+  }
 
   // Runs `report` between OpenPrintOutput("PDF") + NewPage(66) and ClosePrintOutput and returns
   // the spool lines after the page line, each without its CR LF.
@@ -190,23 +209,100 @@ TEST_F(PrintOutputTest, FailuresStopTheProgramNamingTheFile) {
         << stop.what();
   }
 
-  // A full disk: the spool file is a link to /dev/full, so writing fails once the buffer is
-  // flushed, at the latest on close.
+  // A full disk, as a file size limit makes it: the report fails part way, the earlier spool file
+  // stays whole and no half report is left beside it.
   UseSessionDirectory(temp_.dir());
-  std::filesystem::create_symlink("/dev/full", temp_.file("qebprint.tmp"));
+  temp_.Write("qebprint.tmp", "DEVICEPDF\r\n");
+  struct rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  struct rlimit small = saved;
+  small.rlim_cur = 1 << 16;
+  signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
   try {
     OpenPrintOutput("PDF");
     NewPage(66);
     for (int i = 0; i < 5000; ++i) PrintAt(1, "a line of a long report", 1);
     ClosePrintOutput();
-    FAIL() << "no error stop";
   } catch (const Stopped& stop) {
-    EXPECT_NE(std::string(stop.what()).find("qebprint.tmp"), std::string::npos) << stop.what();
-    EXPECT_NE(std::string(stop.what()).find("No space left"), std::string::npos) << stop.what();
+    message = stop.what();
   }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_NE(message.find("qebprint.tmp"), std::string::npos) << message;
+  EXPECT_NE(message.find("File too large"), std::string::npos) << message;
+  EXPECT_EQ(Spool(), "DEVICEPDF\r\n");
+  EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
 
   // Printing with no report open.
   EXPECT_THROW(PrintAt(1, "x", 1), Stopped);
+}
+
+// A link under the spool file's name is replaced by the report; what it points to is never touched.
+TEST_F(PrintOutputTest, ALinkUnderTheSpoolNameIsReplacedNotFollowed) {
+  temp_.Write("precious.txt", "precious");
+  std::filesystem::create_symlink(temp_.file("precious.txt"), temp_.file("qebprint.tmp"));
+  OpenPrintOutput("PDF");
+  ClosePrintOutput();
+  EXPECT_EQ(temp_.Read("precious.txt"), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(temp_.file("qebprint.tmp")));
+  EXPECT_EQ(Spool(), "DEVICEPDF\r\n");
+}
+
+// Until the report is closed the spool file keeps the last complete report.
+TEST_F(PrintOutputTest, TheSpoolFileChangesOnlyWhenTheReportIsComplete) {
+  temp_.Write("qebprint.tmp", "DEVICEPDF\r\nPAGE 66 \r\n 1 ,old, 1 \r\n");
+  OpenPrintOutput("TXT");
+  NewPage(66);
+  for (int i = 0; i < 3000; ++i) PrintAt(1, "new", 1);
+  EXPECT_EQ(Spool(), "DEVICEPDF\r\nPAGE 66 \r\n 1 ,old, 1 \r\n");
+  ASSERT_EQ(HiddenFiles().size(), 1u);
+  ClosePrintOutput();
+  EXPECT_TRUE(Spool().starts_with("DEVICETXT\r\n"));
+  EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
+  struct stat info;
+  ASSERT_EQ(stat(temp_.file("qebprint.tmp").c_str(), &info), 0);
+  mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << "an ordinary file, not a private one";
+}
+
+// Another run holding the session directory: this one waits, then stops without writing; the
+// leftovers of killed runs go when the guard is taken.
+TEST_F(PrintOutputTest, OneRunAtATimeWritesTheSpoolFile) {
+  ReleaseSpoolFile();
+  temp_.Write("qebprint.tmp", "DEVICEPDF\r\n");
+  SpoolGuard other;
+  std::string problem;
+  ASSERT_TRUE(other.Claim(temp_.file("qebprint.tmp-lck"), 0, &problem)) << problem;
+  {
+    FakeClock clock;
+    EXPECT_FALSE(ClaimSpoolFile(1500, &problem));
+    EXPECT_EQ(clock.slept(), 1500);
+    EXPECT_NE(problem.find("another statement run is using " + temp_.dir() + " (process " +
+                           std::to_string(getpid()) + ")"),
+              std::string::npos)
+        << problem;
+    EXPECT_THROW(OpenPrintOutput("TXT"), Stopped);
+    EXPECT_EQ(clock.slept(), 1500 + kSpoolWaitMilliseconds);
+  }
+  EXPECT_EQ(Spool(), "DEVICEPDF\r\n");
+  EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
+
+  // A killed run's half report, older than this start; a fresh one of a live writer.
+  temp_.Write(".qebprint.tmp.Ab12Cd", "DEVICEPDF\r\nPAGE 6");
+  struct timeval old_times[2] = {{1000000000, 0}, {1000000000, 0}};
+  utimes(temp_.file(".qebprint.tmp.Ab12Cd").c_str(), old_times);
+  FreshFile live;
+  ASSERT_TRUE(live.Create(temp_.file("qebprint.tmp"), &problem));
+  utimes(live.path().c_str(), old_times);
+  other.Release();
+  EXPECT_TRUE(ClaimSpoolFile(0, &problem)) << problem;
+  EXPECT_EQ(HiddenFiles(), std::vector<std::string>{live.path().substr(temp_.dir().size())});
+  EXPECT_FALSE(other.Claim(temp_.file("qebprint.tmp-lck"), 0, &problem));
+  ReleaseSpoolFile();
+  EXPECT_TRUE(other.Claim(temp_.file("qebprint.tmp-lck"), 0, &problem));
 }
 
 }  // namespace

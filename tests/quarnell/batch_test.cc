@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/scoped_environment.h"
@@ -17,9 +22,20 @@ namespace quarnell {
 namespace {
 
 using testing::Outcome;
+using testing::QuarnellProcess;
 using testing::RunQuarnellProgram;
 using testing::ScopedEnvironment;
 using testing::TempDir;
+
+// Polls `condition` every millisecond for up to `seconds`; whether it came true.
+bool WaitUntil(const std::function<bool()>& condition, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 class BatchTest : public ::testing::Test {
  protected:
@@ -52,6 +68,28 @@ class BatchTest : public ::testing::Test {
         << err.str();
   }
 
+  // A print program that says it has started, waits until the test lets it go, then keeps a copy
+  // of the spool file as it finds it, named after the run that started it.
+  void UseHeldPrintProgram() {
+    agency_.Write("bin/qebprint",
+                  "#!/bin/sh\n: > \"$QEBTMP/printing-$PPID\"\n"
+                  "while [ ! -e \"$QEBTMP/go\" ]; do sleep 0.02; done\n"
+                  "cp \"$QEBTMP/qebprint.tmp\" \"$QEBTMP/printed-$PPID\"\n");
+  }
+
+  // Starts quarnell, its output in files of its own. The fixture lets held print programs go at
+  // the end, so that a test that fails half way leaves nothing waiting.
+  QuarnellProcess& Start(const std::vector<std::string>& args) {
+    running_.push_back(
+        std::make_unique<QuarnellProcess>(scratch_, args, std::to_string(running_.size())));
+    return *running_.back();
+  }
+
+  void TearDown() override {
+    agency_.Write("tmp/go", "");
+    running_.clear();
+  }
+
   std::string root() const { return agency_.dir(); }
   bool Exists(const std::string& name) const {
     return std::filesystem::exists(agency_.path() / name);
@@ -60,7 +98,16 @@ class BatchTest : public ::testing::Test {
   TempDir agency_;
   TempDir scratch_;
   ScopedEnvironment env_;
+  std::vector<std::unique_ptr<QuarnellProcess>> running_;
 };
+
+std::vector<std::string> RunArguments(const std::string& layout, const std::string& to = "9999",
+                                      bool print = true) {
+  std::vector<std::string> args = {"--batch", "--date", "31122023", "--from", "1",
+                                   "--to",    to,       "--layout", layout};
+  if (!print) args.push_back("--no-print");
+  return args;
+}
 
 TEST_F(BatchTest, BadArgumentsNameTheArgumentAndWriteNothing) {
   const std::vector<std::string> good = {"--batch", "--date", "31122023", "--from", "1",
@@ -93,6 +140,7 @@ TEST_F(BatchTest, BadArgumentsNameTheArgumentAndWriteNothing) {
       {with("--date", "31022023"), "--date"},
       {with("--date", "5.3"), "--date"},
       {with("--date", "yesterday"), "--date"},
+      {with("--date", "31/12/10000"), "--date"},  // a year the packed date cannot hold
       {with("--from", "0"), "--from"},
       {with("--from", "12345"), "--from"},
       {with("--from", "1.2"), "--from"},
@@ -221,6 +269,101 @@ TEST_F(BatchTest, SettingsThatCannotBeReadAreToldAndTheRunGoesOn) {
                              "letterhead"),
             std::string::npos)
       << outcome.err;
+}
+
+TEST_F(BatchTest, AYearTypedShortIsSaidInFull) {
+  Outcome outcome = RunQuarnellProgram(scratch_, {"--batch", "--date", "31.12.23", "--from", "1",
+                                                  "--to", "1", "--layout", "N", "--no-print"});
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "quarnell: statement date 31/12/2023\n");
+}
+
+// A print program that fails makes the run fail; the spool file stays for another try.
+TEST_F(BatchTest, APrintFailureIsTheRunsFailure) {
+  agency_.Write("bin/qebprint", "#!/bin/sh\necho 'qebprint: lp cannot be run' >&2\nexit 1\n");
+  Outcome outcome = RunQuarnellProgram(scratch_, RunArguments("N"));
+  EXPECT_EQ(outcome.exit, 1);
+  EXPECT_NE(outcome.err.find("the print program ended with status 1"), std::string::npos)
+      << outcome.err;
+  EXPECT_EQ(outcome.out, root() + "tmp/qebprint.tmp\n");
+  EXPECT_TRUE(agency_.Read("tmp/qebprint.tmp").starts_with("DEVICEPDF\r\n"));
+}
+
+// Two runs on one session directory: while the first one's print program has its report, a
+// second run waits briefly and then stops without touching the spool file; a run that comes while
+// the first one ends waits for it and then prints its own report.
+TEST_F(BatchTest, OneRunAtATimeUsesASessionDirectory) {
+  ASSERT_EQ(RunQuarnellProgram(scratch_, RunArguments("F", "9999", false)).exit, 0);
+  const std::string fiscal = agency_.Read("tmp/qebprint.tmp");
+  ASSERT_EQ(RunQuarnellProgram(scratch_, RunArguments("N", "9999", false)).exit, 0);
+  const std::string account = agency_.Read("tmp/qebprint.tmp");
+  ASSERT_NE(account, fiscal);
+
+  UseHeldPrintProgram();
+  QuarnellProcess& first = Start(RunArguments("N"));
+  const std::string first_pid = std::to_string(first.pid());
+  ASSERT_TRUE(WaitUntil([&] { return Exists("tmp/printing-" + first_pid); }, 60));
+
+  Outcome stopped = Start(RunArguments("F")).Wait();
+  EXPECT_EQ(stopped.exit, 1);
+  EXPECT_NE(stopped.err.find("another statement run is using " + root() + "tmp/ (process " +
+                             first_pid + ")"),
+            std::string::npos)
+      << stopped.err;
+  EXPECT_EQ(agency_.Read("tmp/qebprint.tmp"), account);
+
+  QuarnellProcess& third = Start(RunArguments("F"));
+  const std::string third_pid = std::to_string(third.pid());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  agency_.Write("tmp/go", "");
+  EXPECT_EQ(first.Wait().exit, 0);
+  EXPECT_EQ(third.Wait().exit, 0);
+  EXPECT_EQ(agency_.Read("tmp/printed-" + first_pid), account);
+  EXPECT_EQ(agency_.Read("tmp/printed-" + third_pid), fiscal);
+}
+
+// A run killed half way leaves the spool file as the last complete run wrote it; what it had
+// written goes at the next start.
+TEST_F(BatchTest, AKilledRunLeavesTheLastCompleteReport) {
+  TempDir agency;
+  std::ostringstream progress, err;
+  const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
+  ASSERT_EQ(RunDataTool({"generate", agency.dir(), "--owners", "30"},
+                        DataToolContext{install, &progress, &err}),
+            0)
+      << err.str();
+  ScopedEnvironment env;
+  env.Set("QEBROOT", agency.dir());
+  env.Set("QEBTMP", agency.dir() + "tmp/");
+  ASSERT_EQ(RunQuarnellProgram(scratch_, RunArguments("N", "1", false)).exit, 0);
+  const std::string complete = agency.Read("tmp/qebprint.tmp");
+  auto unfinished = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(agency.path() / "tmp")) {
+      if (entry.path().filename().string().starts_with(".qebprint.tmp.")) {
+        names.push_back(entry.path().string());
+      }
+    }
+    return names;
+  };
+
+  QuarnellProcess& killed = Start(RunArguments("N", "9999", false));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        std::error_code ignored;
+        return !unfinished().empty() ||
+               std::filesystem::file_size(agency.path() / "tmp/qebprint.tmp", ignored) !=
+                   complete.size();
+      },
+      60));
+  kill(killed.pid(), SIGKILL);
+  ASSERT_EQ(killed.Wait().exit, 128 + SIGKILL) << "the run ended before it was killed";
+  EXPECT_EQ(agency.Read("tmp/qebprint.tmp"), complete);
+  EXPECT_EQ(unfinished().size(), 1u);
+
+  EXPECT_EQ(RunQuarnellProgram(scratch_, RunArguments("N", "1", false)).exit, 0);
+  EXPECT_EQ(unfinished(), std::vector<std::string>{});
+  EXPECT_EQ(agency.Read("tmp/qebprint.tmp"), complete);
 }
 
 }  // namespace

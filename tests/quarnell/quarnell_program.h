@@ -24,11 +24,13 @@ struct Outcome {
   std::string err;
 };
 
-// build/bin/quarnell started at once; Wait() gives its outcome.
+// build/bin/quarnell started at once; Wait() gives its outcome. Processes that run together
+// need a `tag` each, which names their output files.
 class QuarnellProcess {
  public:
-  QuarnellProcess(const TempDir& scratch, const std::vector<std::string>& args)
-      : out_path_(scratch.file("stdout")), err_path_(scratch.file("stderr")) {
+  QuarnellProcess(const TempDir& scratch, const std::vector<std::string>& args,
+                  const std::string& tag = "")
+      : out_path_(scratch.file("stdout" + tag)), err_path_(scratch.file("stderr" + tag)) {
     std::string program = std::string(QEB_BIN_DIR) + "/quarnell";
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
@@ -49,6 +51,8 @@ class QuarnellProcess {
   ~QuarnellProcess() { Wait(); }
   QuarnellProcess(const QuarnellProcess&) = delete;
   QuarnellProcess& operator=(const QuarnellProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
 
   // What the program has written on standard error so far.
   std::string ErrorSoFar() const { return TempDir::ReadFile(err_path_); }

@@ -1,0 +1,208 @@
+#include "print/fresh_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace quarnell {
+namespace {
+
+constexpr std::string_view kRandomPart = "XXXXXX";
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Reason(int error_number) { return std::strerror(error_number); }
+
+// The rename of a finished file must survive a crash as well as the file itself.
+void SyncDirectory(const std::string& path) {
+  int fd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+bool IsAlphanumeric(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// ".<prefix>...<.XXXXXX>" as Create names a temporary file for a final name beginning with prefix.
+bool IsTemporaryName(std::string_view name, std::string_view prefix) {
+  const size_t suffix = kRandomPart.size() + 1;
+  if (name.size() < 1 + prefix.size() + suffix || name[0] != '.' ||
+      name.substr(1, prefix.size()) != prefix || name[name.size() - suffix] != '.') {
+    return false;
+  }
+  for (char c : name.substr(name.size() - kRandomPart.size())) {
+    if (!IsAlphanumeric(c)) return false;
+  }
+  return true;
+}
+
+bool Before(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Removes `name` when it is an old regular file that no live writer holds locked.
+bool RemoveIfLeftOver(int directory_fd, const char* name, const timespec& started) {
+  struct stat named;
+  if (fstatat(directory_fd, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+      !Before(named.st_mtim, started)) {
+    return false;
+  }
+  int fd = openat(directory_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat opened;
+  bool removed = false;
+  // The lock is free only when the writer is gone: the system drops it with the last descriptor.
+  if (fstat(fd, &opened) == 0 && opened.st_ino == named.st_ino && opened.st_dev == named.st_dev &&
+      flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    removed = unlinkat(directory_fd, name, 0) == 0;
+  }
+  close(fd);
+  return removed;
+}
+
+}  // namespace
+
+FreshFile::~FreshFile() { Discard(); }
+
+bool FreshFile::Create(const std::string& final_path, std::string* error) {
+  Discard();
+  std::string pattern =
+      DirectoryOf(final_path) + "/." + NameOf(final_path) + "." + std::string(kRandomPart);
+  // mkostemp creates exclusively: it never opens an existing file nor follows a link.
+  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) {
+    return Failed("cannot create a file in " + DirectoryOf(final_path), errno, error);
+  }
+  path_ = pattern;
+  // mkostemp makes the file private; what it becomes is an ordinary document.
+  mode_t mask = umask(0);
+  umask(mask);
+  lock_fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  file_ = fdopen(fd, "wb");
+  if (fchmod(fd, 0666 & ~mask) != 0 || lock_fd_ < 0 || flock(lock_fd_, LOCK_EX) != 0 ||
+      file_ == nullptr) {
+    const int error_number = errno;
+    if (file_ == nullptr) close(fd);
+    Discard();
+    return Failed("cannot set up " + pattern, error_number, error);
+  }
+  return true;
+}
+
+bool FreshFile::Close(std::string* error) {
+  if (file_ == nullptr) return true;
+  bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0 && fsync(fileno(file_)) == 0;
+  int error_number = errno;
+  if (std::fclose(file_) != 0 && ok) {
+    ok = false;
+    error_number = errno;
+  }
+  file_ = nullptr;
+  return ok || Failed("cannot write " + path_, error_number, error);
+}
+
+bool FreshFile::Replace(const std::string& final_path, std::string* error) {
+  if (!Close(error)) return false;
+  // rename replaces the name itself: a link under the final name is replaced, not followed.
+  if (std::rename(path_.c_str(), final_path.c_str()) != 0) {
+    return Failed("cannot write " + final_path, errno, error);
+  }
+  Release();
+  SyncDirectory(final_path);
+  return true;
+}
+
+bool FreshFile::PlaceAsNew(const std::string& final_path, std::string* placed, std::string* error) {
+  if (!Close(error)) return false;
+  size_t dot = final_path.rfind('.');
+  if (dot != std::string::npos && final_path.find('/', dot) != std::string::npos) {
+    dot = std::string::npos;  // a dot in a directory name is no extension
+  }
+  std::string stem = dot == std::string::npos ? final_path : final_path.substr(0, dot);
+  std::string extension = dot == std::string::npos ? "" : final_path.substr(dot);
+  for (int attempt = 1; attempt < 1000; ++attempt) {
+    std::string candidate =
+        attempt == 1 ? final_path : stem + "-" + std::to_string(attempt) + extension;
+    // link() never replaces an existing name, so two writers in the same second cannot
+    // overwrite each other's file.
+    if (link(path_.c_str(), candidate.c_str()) == 0) {
+      unlink(path_.c_str());
+      Release();
+      SyncDirectory(candidate);
+      *placed = candidate;
+      return true;
+    }
+    if (errno == EEXIST) continue;
+    // A file system without hard links: check, then rename.
+    struct stat info;
+    if (lstat(candidate.c_str(), &info) == 0) continue;
+    if (std::rename(path_.c_str(), candidate.c_str()) == 0) {
+      Release();
+      SyncDirectory(candidate);
+      *placed = candidate;
+      return true;
+    }
+    return Failed("cannot write " + candidate, errno, error);
+  }
+  return Failed("too many files named " + final_path, EEXIST, error);
+}
+
+void FreshFile::Discard() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  if (!path_.empty()) unlink(path_.c_str());
+  Release();
+}
+
+bool FreshFile::Failed(const std::string& what, int error_number, std::string* error) {
+  error_number_ = error_number;
+  *error = what + ": " + Reason(error_number);
+  return false;
+}
+
+void FreshFile::Release() {
+  if (lock_fd_ >= 0) close(lock_fd_);
+  lock_fd_ = -1;
+  path_.clear();
+}
+
+timespec Now() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now;
+}
+
+int RemoveLeftoverFiles(const std::string& directory, std::string_view name_prefix,
+                        const timespec& started) {
+  DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+  if (listing == nullptr) return 0;
+  int removed = 0;
+  const int directory_fd = dirfd(listing);
+  while (const dirent* entry = readdir(listing)) {
+    if (IsTemporaryName(entry->d_name, name_prefix) &&
+        RemoveIfLeftOver(directory_fd, entry->d_name, started)) {
+      ++removed;
+    }
+  }
+  closedir(listing);
+  return removed;
+}
+
+}  // namespace quarnell

@@ -1,0 +1,73 @@
+// Files the programs hand to others (the spool file, the rendered reports) are written under a
+// hidden temporary name beside their final place and moved there only when complete. A reader of
+// the final name sees the old file whole or the new one whole, never half of one; a link planted
+// under either name is replaced, never written through. A temporary file stays locked while its
+// writer lives, so that a later start of the program can tell the leftovers of a killed writer
+// from the work of a live one.
+#ifndef QUARNELL_PRINT_FRESH_FILE_H_
+#define QUARNELL_PRINT_FRESH_FILE_H_
+
+#include <time.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace quarnell {
+
+class FreshFile {
+ public:
+  FreshFile() = default;
+  ~FreshFile();  // Discards a file that was not placed.
+  FreshFile(const FreshFile&) = delete;
+  FreshFile& operator=(const FreshFile&) = delete;
+
+  // Creates "<directory of final_path>/.<name of final_path>.XXXXXX" (a new file, never an
+  // existing one), with the permissions of an ordinary new file, open for writing. False with the
+  // reason in `error` when it cannot be created.
+  bool Create(const std::string& final_path, std::string* error);
+
+  // The stream to write to, nullptr once closed; and the temporary path.
+  std::FILE* file() const { return file_; }
+  const std::string& path() const { return path_; }
+
+  // Flushes to the disk and closes the stream; the file stays locked until it is placed or
+  // discarded. False with the reason when anything written was lost. Closing twice does nothing.
+  bool Close(std::string* error);
+
+  // Closes and renames the file to `final_path`, replacing what is there.
+  bool Replace(const std::string& final_path, std::string* error);
+
+  // Closes and gives the file the name `final_path`, or when that name is taken "-2", "-3" ...
+  // before its extension: an existing file is never replaced. `placed` gets the name used.
+  bool PlaceAsNew(const std::string& final_path, std::string* placed, std::string* error);
+
+  // Closes and removes the file; does nothing when none is held.
+  void Discard();
+
+  // The system's error number of the last failure, for callers that word their own message.
+  int error_number() const { return error_number_; }
+
+ private:
+  void Release();  // forgets the file without removing it
+  bool Failed(const std::string& what, int error_number, std::string* error);
+
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  int lock_fd_ = -1;  // a second descriptor that keeps the lock after the stream is closed
+  int error_number_ = 0;
+};
+
+// Removes the temporary files FreshFile left in `directory` for final names beginning with
+// `name_prefix` (".<name_prefix>...XXXXXX"): only regular files last written before `started`
+// (the calling program's start, as Now() gave it) and locked by no live writer. Returns how many
+// it removed; a directory that cannot be read removes nothing.
+int RemoveLeftoverFiles(const std::string& directory, std::string_view name_prefix,
+                        const timespec& started);
+
+// The time of day to the nanosecond, as file times are kept.
+timespec Now();
+
+}  // namespace quarnell
+
+#endif  // QUARNELL_PRINT_FRESH_FILE_H_

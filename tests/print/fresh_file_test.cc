@@ -1,0 +1,102 @@
+#include "print/fresh_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace quarnell {
+namespace {
+
+using testing::TempDir;
+
+// Sets the file times of `path` (not of what a link points to) to 2001, or to 2100 when `later`.
+void Age(const std::string& path, bool later = false) {
+  const time_t when = later ? 4102444800 : 1000000000;
+  struct timeval times[2] = {{when, 0}, {when, 0}};
+  ASSERT_EQ(lutimes(path.c_str(), times), 0) << path;
+}
+
+std::string Written(FreshFile& file, const std::string& final_path, const std::string& bytes) {
+  std::string problem;
+  EXPECT_TRUE(file.Create(final_path, &problem)) << problem;
+  std::fputs(bytes.c_str(), file.file());
+  return file.path();
+}
+
+TEST(FreshFileTest, PlaceAsNewKeepsWhatIsThereAndDiscardLeavesNothing) {
+  TempDir temp;
+  temp.Write("a.b/report.pdf", "first");
+  temp.Write("a.b/report", "no extension");
+  std::string placed, problem;
+  FreshFile second;
+  Written(second, temp.file("a.b/report.pdf"), "second");
+  ASSERT_TRUE(second.PlaceAsNew(temp.file("a.b/report.pdf"), &placed, &problem)) << problem;
+  EXPECT_EQ(placed, temp.file("a.b/report-2.pdf"));
+  FreshFile third;
+  Written(third, temp.file("a.b/report"), "third");
+  ASSERT_TRUE(third.PlaceAsNew(temp.file("a.b/report"), &placed, &problem)) << problem;
+  EXPECT_EQ(placed, temp.file("a.b/report-2"));
+  EXPECT_EQ(temp.Read("a.b/report.pdf"), "first");
+  EXPECT_EQ(temp.Read("a.b/report-2.pdf"), "second");
+
+  std::string temporary;
+  {
+    FreshFile dropped;
+    temporary = Written(dropped, temp.file("a.b/report.pdf"), "dropped");
+    EXPECT_TRUE(std::filesystem::exists(temporary));
+  }
+  EXPECT_FALSE(std::filesystem::exists(temporary));
+  FreshFile nowhere;
+  EXPECT_FALSE(nowhere.Create(temp.file("missing/report.pdf"), &problem));
+  EXPECT_EQ(problem,
+            "cannot create a file in " + temp.file("missing") + ": No such file or directory");
+}
+
+// Only what a killed writer left goes: old, a regular file, named as a temporary file of the
+// prefix, and locked by nobody.
+TEST(FreshFileTest, LeftoversOfKilledWritersAreRemoved) {
+  TempDir temp;
+  struct Case {
+    std::string name;
+    bool old;
+    bool removed;
+  };
+  const std::vector<Case> cases = {
+      {".informe-20250101-101010.pdf.Ab12Cd", true, true},
+      {".informe-20250101-101010.txt.zzzzzz", true, true},
+      {".informe-20250101-101010.pdf.Ab12Cd7", true, false},  // not a temporary name
+      {".informe-x.pdf.Ab-2Cd", true, false},
+      {"informe-20250101-101010.pdf", true, false},  // a finished report
+      {".other.pdf.Ab12Cd", true, false},
+      {".informe-new.pdf.Ab12Cd", false, false},  // written since the start
+  };
+  for (const Case& c : cases) {
+    temp.Write(c.name, "x");
+    Age(temp.file(c.name), !c.old);
+  }
+  std::filesystem::create_directory(temp.file(".informe-dir.pdf.Ab12Cd"));
+  Age(temp.file(".informe-dir.pdf.Ab12Cd"));
+  std::filesystem::create_symlink(temp.file("informe-20250101-101010.pdf"),
+                                  temp.file(".informe-link.pdf.Ab12Cd"));
+  Age(temp.file(".informe-link.pdf.Ab12Cd"));
+  FreshFile live;  // a writer still at work
+  std::string live_path = Written(live, temp.file("informe-live.pdf"), "live");
+  Age(live_path);
+
+  EXPECT_EQ(RemoveLeftoverFiles(temp.path().string(), "informe-", Now()), 2);
+  for (const Case& c : cases) {
+    EXPECT_EQ(std::filesystem::exists(temp.file(c.name)), !c.removed) << c.name;
+  }
+  EXPECT_TRUE(std::filesystem::exists(temp.file(".informe-dir.pdf.Ab12Cd")));
+  EXPECT_TRUE(std::filesystem::is_symlink(temp.file(".informe-link.pdf.Ab12Cd")));
+  EXPECT_TRUE(std::filesystem::exists(live_path));
+  EXPECT_EQ(RemoveLeftoverFiles(temp.file("missing"), "informe-", Now()), 0);
+}
+
+}  // namespace
+}  // namespace quarnell
