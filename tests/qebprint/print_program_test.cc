@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -335,7 +336,7 @@ TEST_F(PrintProgramTest, WithoutLpThePdfIsKept) {
   report.device = "LP";
   WriteSampleReport(report);
   Result result = RunProgram("", true);  // the PATH holds no lp
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("lp cannot be run"), std::string::npos) << result.err;
   std::string path = result.out.substr(0, result.out.size() - 1);
   EXPECT_TRUE(IsDefaultName(path, temp_.dir(), ".pdf")) << path;
@@ -344,7 +345,7 @@ TEST_F(PrintProgramTest, WithoutLpThePdfIsKept) {
 
   FakeCommand("lp", "echo 'lp: no such queue' >&2\nexit 1\n");
   result = RunProgram("", true);
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("lp failed with status 1"), std::string::npos) << result.err;
   EXPECT_TRUE(std::filesystem::exists(result.out.substr(0, result.out.size() - 1)));
 }
@@ -359,15 +360,19 @@ TEST_F(PrintProgramTest, DamagedSpoolFilesGiveMessagesNotCrashes) {
   std::string garbage;
   for (int i = 0; i < 3000; ++i) garbage += static_cast<char>((i * 7919) % 256);
   const std::vector<Case> cases = {
-      {"missing", std::nullopt, 1, "cannot open the spool file"},
+      {"missing", std::nullopt, 1, "cannot read " + spool() + ": No such file or directory"},
       {"empty", "", 1, "nothing to print"},
       {"device only", "DEVICEPDF\r\n", 1, "nothing to print"},
       {"no device line", "PAGE 66 \r\n 1 ,hello, 1 \r\n", 0, "no device line"},
       {"damaged lines",
-       "DEVICEPDF\r\nPAGE 66 \r\nhello\r\n 1 ,ok, 1 \r\n x ,bad, 1 \r\n 1 ,bad,-4 \r\n", 0,
+       "DEVICEPDF\r\nPAGE 66 \r\nhello\r\n 1 ,ok, 1 \r\n x ,bad, 1 \r\n 1 ,bad,-4 \r\n", 3,
        "3 damaged lines of the spool file skipped (the first is line 3)"},
+      // A line far longer than any report writes is damage, however long it is.
+      {"huge line", "DEVICEPDF\r\n 1 ," + std::string(1 << 20, 'x') + ", 1 \r\n 1 ,ok, 1 \r\n", 3,
+       "1 damaged line of the spool file skipped (the first is line 2)"},
       {"binary", garbage, 1, "damaged line"},
-      {"unknown device", "DEVICELPT1\r\n 1 ,x, 1 \r\n", 0, "unknown device 'LPT1'"},
+      {"unknown device", "DEVICELPT1\r\n 1 ,x, 1 \r\n", 1,
+       "the spool file names the device 'LPT1', which qebprint does not know"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -405,9 +410,60 @@ TEST_F(PrintProgramTest, AnUnwritableOutputFailsWithoutLeavingAnything) {
   temp_.Write("qebprint.tmp", "DEVICEPDF:" + temp_.dir() + "missing/out.pdf\r\n 1 ,x, 1 \r\n");
   Result result = RunProgram("");
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("cannot create a file in " + temp_.dir() + "missing"),
+  EXPECT_NE(result.err.find("cannot create a file in " + temp_.dir() +
+                            "missing: No such file or directory; nothing was written"),
             std::string::npos)
       << result.err;
+}
+
+// Inputs that are no spool file and devices that do not exist are refused before anything is
+// written; none of them may hang or crash the program.
+TEST_F(PrintProgramTest, BadInputsAndDevicesAreRefused) {
+  WriteSmallReport();
+  ASSERT_EQ(mkfifo(temp_.file("pipe").c_str(), 0600), 0);
+  std::filesystem::create_directory(temp_.file("folder"));
+  struct Case {
+    std::string arguments;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"--input " + temp_.file("folder"),
+       "cannot read " + temp_.file("folder") + ": Is a directory"},
+      {"--input " + temp_.file("pipe"),
+       "cannot read " + temp_.file("pipe") + ": not a regular file"},
+      {"--input /dev/zero", "cannot read /dev/zero: not a regular file"},
+      {"--input " + temp_.file("none"), "cannot read " + temp_.file("none") + ": No such file"},
+      {"--device FOO", "--device FOO: not a device (PDF, PDF:<path>, TXT"},
+      {"--device LPT1:x", "--device LPT1:x: not a device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    Result result = RunProgram(c.arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find("informe"), std::string::npos) << entry.path();
+  }
+}
+
+// Reports never go through a link planted under their name, and the hidden half reports of a
+// killed qebprint go at the next start.
+TEST_F(PrintProgramTest, ReportsAreWrittenFreshAndLeftoversRemoved) {
+  WriteSmallReport();
+  temp_.Write("precious.txt", "precious");
+  std::filesystem::create_symlink(temp_.file("precious.txt"), temp_.file("linked.txt"));
+  const std::string leftover = ".informe-20250101-101010.pdf.Ab12Cd";
+  temp_.Write(leftover, "%PDF-1.5 half");
+  struct timeval old_times[2] = {{1000000000, 0}, {1000000000, 0}};
+  utimes(temp_.file(leftover).c_str(), old_times);
+  Result result = RunProgram("--output " + temp_.file("linked.txt"));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(temp_.Read("precious.txt"), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(temp_.file("linked.txt")));
+  EXPECT_EQ(temp_.Read("linked.txt"), TempDir::ReadFile(Source("tests/qebprint/data/small.txt")));
+  EXPECT_FALSE(std::filesystem::exists(temp_.file(leftover)));
 }
 
 TEST(ParseDeviceTest, NamesAndArguments) {

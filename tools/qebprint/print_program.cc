@@ -13,6 +13,7 @@
 
 #include "config/paths.h"
 #include "config/session.h"
+#include "print/fresh_file.h"
 #include "text/clock.h"
 #include "tools/qebprint/page_layout.h"
 #include "tools/qebprint/pdf_renderer.h"
@@ -41,7 +42,19 @@ constexpr char kUsage[] =
     "  --output PATH    where PDF and TXT write (and where LP keeps its PDF)\n"
     "  --help           this text\n"
     "\n"
-    "Exit status: 0 when pages were rendered, 1 when nothing could be, 2 for a bad command line.\n";
+    "A report is written under a hidden temporary name and renamed when complete; hidden\n"
+    "files of a killed qebprint in the session directory are removed at the next start.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the report was delivered to its device\n"
+    "  1  it was not: no spool file, nothing to print in it, an output that cannot be written,\n"
+    "     lp missing or failing, a device the spool names that qebprint does not know (any\n"
+    "     PDF made all the same is named on standard error and standard output)\n"
+    "  2  a bad command line: an unknown argument or device, an input that cannot be read\n"
+    "  3  the report was delivered, but damaged lines of the spool file were skipped (how many\n"
+    "     is said on standard error)\n";
+
+const char kDeviceNames[] = "PDF, PDF:<path>, TXT, TXT:<path>, PANTALLA, LP, LP:<queue>";
 
 struct Options {
   std::string input;
@@ -89,6 +102,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     if (name == "--device") options.device = *value;
     if (name == "--output") options.output = *value;
   }
+  if (options.device && !ParseDevice(*options.device).recognised) {
+    *problem = "--device " + *options.device + ": not a device (" + kDeviceNames + ")";
+    return std::nullopt;
+  }
   return options;
 }
 
@@ -103,118 +120,6 @@ std::string DefaultBaseName() {
   return "informe-" + std::to_string(clock.Today()) + "-" + TwoDigits(seconds / 3600) +
          TwoDigits(seconds / 60 % 60) + TwoDigits(seconds % 60);
 }
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A file written under a hidden temporary name next to its final place and moved there only when
-// complete, so that nobody ever opens half a report.
-class TemporaryOutput {
- public:
-  ~TemporaryOutput() { Discard(); }
-
-  bool Create(const std::string& final_path, std::string* error) {
-    std::string pattern = DirectoryOf(final_path) + "/." + FileNameOf(final_path) + ".XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-      *error = "cannot create a file in " + DirectoryOf(final_path) + ": " + std::strerror(errno);
-      return false;
-    }
-    // mkstemp makes the file private; a report is an ordinary document.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    path_ = pattern;
-    file_ = fdopen(fd, "wb");
-    if (file_ == nullptr) {
-      *error = "cannot open " + path_ + ": " + std::strerror(errno);
-      close(fd);
-      return false;
-    }
-    return true;
-  }
-
-  std::FILE* file() const { return file_; }
-  const std::string& path() const { return path_; }
-
-  // Flushes and closes; false (with the reason) when anything written was lost.
-  bool Close(std::string* error) {
-    if (file_ == nullptr) return true;
-    bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0 && fsync(fileno(file_)) == 0;
-    int error_number = errno;
-    if (std::fclose(file_) != 0 && ok) {
-      ok = false;
-      error_number = errno;
-    }
-    file_ = nullptr;
-    if (!ok) *error = "cannot write " + path_ + ": " + std::strerror(error_number);
-    return ok;
-  }
-
-  // Moves the file to `final_path`, replacing what is there. With `keep_existing` an existing
-  // file is left alone and "-2", "-3" ... go before the extension instead. `placed` gets the path
-  // actually used.
-  bool Commit(const std::string& final_path, bool keep_existing, std::string* placed,
-              std::string* error) {
-    if (!keep_existing) {
-      if (std::rename(path_.c_str(), final_path.c_str()) != 0) {
-        *error = "cannot write " + final_path + ": " + std::strerror(errno);
-        return false;
-      }
-      path_.clear();
-      *placed = final_path;
-      return true;
-    }
-    size_t dot = final_path.rfind('.');
-    std::string stem = dot == std::string::npos ? final_path : final_path.substr(0, dot);
-    std::string extension = dot == std::string::npos ? "" : final_path.substr(dot);
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-      std::string candidate =
-          attempt == 1 ? final_path : stem + "-" + std::to_string(attempt) + extension;
-      // link() never replaces an existing name, so two print runs in the same second cannot
-      // overwrite each other's report.
-      if (link(path_.c_str(), candidate.c_str()) == 0) {
-        unlink(path_.c_str());
-        path_.clear();
-        *placed = candidate;
-        return true;
-      }
-      if (errno == EEXIST) continue;
-      // A file system without hard links: check, then rename.
-      struct stat info;
-      if (lstat(candidate.c_str(), &info) == 0) continue;
-      if (std::rename(path_.c_str(), candidate.c_str()) == 0) {
-        path_.clear();
-        *placed = candidate;
-        return true;
-      }
-      *error = "cannot write " + candidate + ": " + std::strerror(errno);
-      return false;
-    }
-    *error = "too many reports named " + final_path;
-    return false;
-  }
-
-  void Discard() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-    if (!path_.empty()) unlink(path_.c_str());
-    path_.clear();
-  }
-
- private:
-  std::string path_;
-  std::FILE* file_ = nullptr;
-};
 
 struct Spawned {
   bool started = false;
@@ -299,9 +204,9 @@ struct Rendition {
 };
 
 // Lays out every instruction still in `reader` (after `first`, when given) and renders the pages
-// into `file` as the device wants them.
+// into `output` as the device wants them.
 Rendition Render(SpoolReader& reader, const SpoolInstruction* first, DeviceKind kind,
-                 TemporaryOutput& output) {
+                 FreshFile& output) {
   std::unique_ptr<PdfPageSink> pdf;
   std::unique_ptr<TextPageSink> text;
   PageSink* sink = nullptr;
@@ -351,9 +256,9 @@ void ShowOnScreen(const std::string& path, std::FILE* out) {
   }
 }
 
-// Hands the PDF at `path` to lp. Where lp is missing or refuses, the PDF stays and the operator
-// is told where; when the operator named the file it stays anyway.
-void SendToPrinter(const std::string& path, const std::string& queue, bool keep,
+// Hands the PDF at `path` to lp. Where lp is missing or refuses, the PDF stays, the operator is
+// told where, and the answer is false; when the operator named the file it stays anyway.
+bool SendToPrinter(const std::string& path, const std::string& queue, bool keep,
                    const std::string& summary, std::FILE* out, std::FILE* err) {
   std::vector<std::string> command = {"lp"};
   if (!queue.empty()) {
@@ -363,11 +268,12 @@ void SendToPrinter(const std::string& path, const std::string& queue, bool keep,
   command.push_back("--");
   command.push_back(path);
   Spawned lp = RunAndWait(command, {});
+  const bool printed = lp.started && lp.status == 0;
   if (!lp.started) {
     Say(err, summary + ": lp cannot be run (" + std::strerror(lp.start_error) +
                  "); install the CUPS client (package cups-client) to print. The PDF is kept in " +
                  path);
-  } else if (lp.status != 0) {
+  } else if (!printed) {
     Say(err, summary + ": lp failed with status " + std::to_string(lp.status) +
                  "; the PDF is kept in " + path);
   } else {
@@ -375,43 +281,66 @@ void SendToPrinter(const std::string& path, const std::string& queue, bool keep,
     if (!keep) {
       unlink(path.c_str());  // lp has its own copy
       Say(err, summary + " sent to " + where);
-      return;
+      return true;
     }
     Say(err, summary + " sent to " + where + "; the PDF is also in " + path);
   }
   std::fprintf(out, "%s\n", path.c_str());
+  return printed;
+}
+
+// The session directory without its final "/", where reports go unless named: "." when unset.
+std::string OutputDirectory() {
+  std::string directory = HostPath(Session().session_directory);
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  // assign(1, c) rather than = ".": GCC 12 at -O3 warns falsely about the latter.
+  if (directory.empty()) directory.assign(1, '.');
+  return directory;
+}
+
+// Where the rendition goes: the operator's name for it, or a new dated name that never replaces
+// an earlier report.
+struct Destination {
+  std::string path;
+  bool named_by_user = true;
+};
+
+Destination DestinationOf(const Options& options, const Device& device, bool is_pdf) {
+  if (!options.output.empty()) return {options.output, true};
+  if (!device.argument.empty() && device.kind != DeviceKind::kPrinter) {
+    return {HostPath(device.argument), true};
+  }
+  return {OutputDirectory() + "/" + DefaultBaseName() + (is_pdf ? ".pdf" : ".txt"), false};
 }
 
 }  // namespace
 
 int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  const timespec started = Now();
   std::string problem;
   std::optional<Options> parsed = ParseArguments(args, &problem);
   if (!parsed) {
     Say(err, problem + " (qebprint --help tells the arguments)");
-    return 2;
+    return kPrintUsage;
   }
   const Options& options = *parsed;
   if (options.help) {
     std::fputs(kUsage, out);
-    return 0;
+    return kPrintDone;
   }
 
   StartConfiguration();
-  const std::string session_directory = Session().session_directory;
-  const std::string spool_path =
-      options.input.empty() ? HostPath(session_directory + "qebprint.tmp") : options.input;
-  std::string output_directory = HostPath(session_directory);
-  while (output_directory.size() > 1 && output_directory.back() == '/') output_directory.pop_back();
-  // assign(1, c) rather than = ".": GCC 12 at -O3 warns falsely about the latter.
-  if (output_directory.empty()) output_directory.assign(1, '.');
-
-  std::ifstream spool(spool_path, std::ios::binary);
-  if (!spool.is_open()) {
-    Say(err, "cannot open the spool file " + spool_path + ": " + std::strerror(errno));
-    return 1;
+  // What a killed qebprint left half written; a live one holds its files locked.
+  RemoveLeftoverFiles(OutputDirectory(), "informe-", started);
+  const std::string spool_path = options.input.empty()
+                                     ? HostPath(Session().session_directory + "qebprint.tmp")
+                                     : options.input;
+  SpoolFile spool;
+  if (!spool.Open(spool_path, &problem)) {
+    Say(err, problem);
+    return options.input.empty() ? kPrintFailed : kPrintUsage;
   }
-  SpoolReader reader(spool);
+  SpoolReader reader(spool.stream());
 
   // The device comes from the first line; whatever else the first instruction is, it still
   // belongs to the report.
@@ -424,65 +353,67 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
   }
   if (options.device) device_name = *options.device;
   Device device = ParseDevice(device_name);
-  if (!device.recognised) Say(err, "unknown device '" + device_name + "'; printing to PDF");
+  if (!device.recognised) {
+    Say(err, "the spool file names the device '" + device_name +
+                 "', which qebprint does not know (" + kDeviceNames + "); printing to PDF");
+  }
   const bool is_pdf = device.kind == DeviceKind::kPdf || device.kind == DeviceKind::kPrinter;
   if (is_pdf) {
     if (std::string font = PdfPageSink::FontProblem(); !font.empty()) Say(err, font);
   }
 
-  // Where the rendition goes: the operator's name for it, or a new dated name that never
-  // replaces an earlier report.
-  std::string final_path;
-  bool named_by_user = true;
-  if (!options.output.empty()) {
-    final_path = options.output;
-  } else if (!device.argument.empty() && device.kind != DeviceKind::kPrinter) {
-    final_path = HostPath(device.argument);
-  } else {
-    final_path = output_directory + "/" + DefaultBaseName() + (is_pdf ? ".pdf" : ".txt");
-    named_by_user = false;
-  }
-
-  TemporaryOutput output;
-  if (!output.Create(final_path, &problem)) {
-    Say(err, problem);
-    return 1;
+  const Destination destination = DestinationOf(options, device, is_pdf);
+  FreshFile output;
+  if (!output.Create(destination.path, &problem)) {
+    Say(err, problem + "; nothing was written");
+    return kPrintFailed;
   }
   Rendition rendition =
       Render(reader, have_first && !first_is_device ? &first : nullptr, device.kind, output);
-  if (spool.bad()) Say(err, "reading " + spool_path + " failed part way");
+  int status = kPrintDone;
+  if (spool.read_error() != 0) {
+    Say(err, "reading " + spool_path + " failed part way: " + std::strerror(spool.read_error()));
+    status = kPrintFailed;
+  }
   if (reader.malformed_lines() > 0) {
     Say(err, Plural(reader.malformed_lines(), "damaged line", "damaged lines") +
                  " of the spool file skipped (the first is line " +
                  std::to_string(reader.first_malformed_line()) + ")");
+    if (status == kPrintDone) status = kPrintDamagedSpool;
   }
   if (!rendition.ok) {
-    Say(err, rendition.problem);
-    return 1;
+    Say(err, rendition.problem + "; nothing was written");
+    return kPrintFailed;
   }
   if (rendition.pages == 0) {
     Say(err, "nothing to print in " + spool_path);
-    return 1;
+    return kPrintFailed;
   }
+  if (!device.recognised) status = kPrintFailed;
   const std::string summary = Plural(rendition.pages, "page", "pages") + " from " + spool_path;
 
   if (device.kind == DeviceKind::kScreen) {
     Say(err, summary + " shown on the screen");
     ShowOnScreen(output.path(), out);
-    return 0;  // the temporary text goes with `output`
+    return status;  // the temporary text goes with `output`
   }
-  std::string placed;
-  if (!output.Commit(final_path, !named_by_user, &placed, &problem)) {
-    Say(err, problem);
-    return 1;
+  std::string placed = destination.path;
+  const bool placed_ok = destination.named_by_user
+                             ? output.Replace(destination.path, &problem)
+                             : output.PlaceAsNew(destination.path, &placed, &problem);
+  if (!placed_ok) {
+    Say(err, problem + "; nothing was written");
+    return kPrintFailed;
   }
   if (device.kind == DeviceKind::kPrinter) {
-    SendToPrinter(placed, device.argument, named_by_user, summary, out, err);
-    return 0;
+    if (!SendToPrinter(placed, device.argument, destination.named_by_user, summary, out, err)) {
+      return kPrintFailed;
+    }
+    return status;
   }
   Say(err, summary + " written to " + placed);
   std::fprintf(out, "%s\n", placed.c_str());
-  return 0;
+  return status;
 }
 
 }  // namespace quarnell

@@ -26,10 +26,16 @@ struct Device {
 // name are ignored; the argument after ":" is kept as written.
 Device ParseDevice(std::string_view name);
 
+// Exit statuses of the print program.
+inline constexpr int kPrintDone = 0;          // the report went to its device
+inline constexpr int kPrintFailed = 1;        // it did not (what happened is said; a PDF made
+                                              // all the same is named)
+inline constexpr int kPrintUsage = 2;         // a bad command line or an unreadable --input
+inline constexpr int kPrintDamagedSpool = 3;  // delivered, but damaged spool lines were skipped
+
 // The whole program: arguments as main receives them (args[0] the program name). Messages and the
-// summary go to `err`, the path of a written file to `out`. Returns the exit status: 0 when pages
-// were rendered, 1 when nothing could be (no spool, nothing in it, output not writable), 2 for a
-// command line it does not understand.
+// summary go to `err`, the path of a written file to `out`. Returns one of the exit statuses
+// above.
 int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
 }  // namespace quarnell

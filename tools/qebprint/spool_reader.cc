@@ -1,5 +1,13 @@
 #include "tools/qebprint/spool_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 namespace quarnell {
 namespace {
 
@@ -153,5 +161,71 @@ bool SpoolReader::Next(SpoolInstruction* out) {
   }
   return false;
 }
+
+// Reads a descriptor in large blocks, up to a fixed number of bytes.
+class SpoolFile::Buffer : public std::streambuf {
+ public:
+  ~Buffer() override {
+    if (fd_ >= 0) close(fd_);
+  }
+
+  void Attach(int fd, int64_t size) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+    remaining_ = size;
+    error_ = 0;
+    setg(block_, block_, block_);
+  }
+  int error() const { return error_; }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    while (remaining_ > 0) {
+      size_t want = static_cast<size_t>(std::min<int64_t>(remaining_, sizeof block_));
+      ssize_t n = read(fd_, block_, want);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error_ = errno;
+      if (n <= 0) break;
+      remaining_ -= n;
+      setg(block_, block_, block_ + n);
+      return traits_type::to_int_type(*gptr());
+    }
+    remaining_ = 0;
+    return traits_type::eof();
+  }
+
+ private:
+  int fd_ = -1;
+  int64_t remaining_ = 0;
+  int error_ = 0;
+  char block_[1 << 16];
+};
+
+SpoolFile::SpoolFile() : buffer_(std::make_unique<Buffer>()), stream_(buffer_.get()) {}
+
+SpoolFile::~SpoolFile() = default;
+
+bool SpoolFile::Open(const std::string& path, std::string* problem) {
+  // O_NONBLOCK: opening a pipe with no writer would wait for one.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (fd < 0 || fstat(fd, &info) != 0) {
+    *problem = "cannot read " + path + ": " + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *problem = "cannot read " + path + ": " +
+               (S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+    close(fd);
+    return false;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  buffer_->Attach(fd, info.st_size);
+  return true;
+}
+
+int SpoolFile::read_error() const { return buffer_->error(); }
 
 }  // namespace quarnell

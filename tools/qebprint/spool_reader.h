@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -68,6 +70,30 @@ class SpoolReader {
   int64_t lines_read_ = 0;
   int64_t malformed_lines_ = 0;
   int64_t first_malformed_line_ = 0;
+};
+
+// A spool file open for reading. Only a regular file is one: a directory cannot be read, and a
+// pipe or a device (/dev/zero) may never end. The file is read at most to the size it had when it
+// was opened, so a file that keeps growing cannot keep the program reading either.
+class SpoolFile {
+ public:
+  SpoolFile();
+  ~SpoolFile();
+  SpoolFile(const SpoolFile&) = delete;
+  SpoolFile& operator=(const SpoolFile&) = delete;
+
+  // Opens `path`; false with "cannot read <path>: <why>" in `problem` when it cannot be read or is
+  // no regular file. Opening never waits, whatever `path` names.
+  bool Open(const std::string& path, std::string* problem);
+
+  std::istream& stream() { return stream_; }
+  // The system's error number of a read that failed part way; 0 when none did.
+  int read_error() const;
+
+ private:
+  class Buffer;
+  std::unique_ptr<Buffer> buffer_;
+  std::istream stream_;
 };
 
 }  // namespace quarnell
