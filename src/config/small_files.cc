@@ -91,19 +91,19 @@ bool Before(const timespec& time, std::chrono::system_clock::time_point cutoff) 
 
 // Removes `path` when it is a regular file written before `cutoff` whose writer is gone: its lock
 // can be taken (locks die with their process), and the name still names the file locked.
-void RemoveIfAbandoned(const std::string& path, std::chrono::system_clock::time_point cutoff) {
+bool RemoveIfAbandoned(const std::string& path, std::chrono::system_clock::time_point cutoff) {
   FileDescriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-  if (file.get() < 0) return;
+  if (file.get() < 0) return false;
   struct stat held;
-  if (fstat(file.get(), &held) != 0 || !S_ISREG(held.st_mode)) return;
-  if (!Before(held.st_mtim, cutoff)) return;
-  if (flock(file.get(), LOCK_EX | LOCK_NB) != 0) return;  // a live writer holds it
+  if (fstat(file.get(), &held) != 0 || !S_ISREG(held.st_mode)) return false;
+  if (!Before(held.st_mtim, cutoff)) return false;
+  if (flock(file.get(), LOCK_EX | LOCK_NB) != 0) return false;  // a live writer holds it
   struct stat named;
   if (lstat(path.c_str(), &named) != 0 || named.st_ino != held.st_ino ||
       named.st_dev != held.st_dev) {
-    return;
+    return false;
   }
-  unlink(path.c_str());
+  return unlink(path.c_str()) == 0;
 }
 
 }  // namespace
@@ -182,15 +182,24 @@ int ReplaceFile(const std::string& host_path, std::string_view bytes) {
 
 void RemoveAbandonedTemporaries(const std::string& host_path,
                                 std::chrono::system_clock::time_point cutoff) {
-  const std::string directory = DirectoryOf(host_path);
   const std::string base = NameOf(host_path);
+  RemoveAbandonedFiles(
+      DirectoryOf(host_path), [&](std::string_view name) { return IsTemporaryName(name, base); },
+      cutoff);
+}
+
+int RemoveAbandonedFiles(const std::string& directory,
+                         const std::function<bool(std::string_view name)>& is_temporary,
+                         std::chrono::system_clock::time_point cutoff) {
   std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory.c_str()), &closedir);
-  if (listing == nullptr) return;
+  if (listing == nullptr) return 0;
+  int removed = 0;
   while (const dirent* entry = readdir(listing.get())) {
-    if (IsTemporaryName(entry->d_name, base)) {
-      RemoveIfAbandoned(directory + "/" + entry->d_name, cutoff);
+    if (is_temporary(entry->d_name) && RemoveIfAbandoned(directory + "/" + entry->d_name, cutoff)) {
+      ++removed;
     }
   }
+  return removed;
 }
 
 }  // namespace quarnell

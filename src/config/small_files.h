@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,12 @@ int ReplaceFile(const std::string& host_path, std::string_view bytes);
 // file another program is writing right now is never touched.
 void RemoveAbandonedTemporaries(const std::string& host_path,
                                 std::chrono::system_clock::time_point cutoff);
+
+// The same for the temporary files in `directory` whose names `is_temporary` recognises, for
+// writers that name theirs otherwise. Returns how many it removed.
+int RemoveAbandonedFiles(const std::string& directory,
+                         const std::function<bool(std::string_view name)>& is_temporary,
+                         std::chrono::system_clock::time_point cutoff);
 
 }  // namespace quarnell
 

@@ -1,6 +1,5 @@
 #include "print/fresh_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "config/small_files.h"
 
 namespace quarnell {
 namespace {
@@ -51,30 +52,6 @@ bool IsTemporaryName(std::string_view name, std::string_view prefix) {
     if (!IsAlphanumeric(c)) return false;
   }
   return true;
-}
-
-bool Before(const timespec& a, const timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-// Removes `name` when it is an old regular file that no live writer holds locked.
-bool RemoveIfLeftOver(int directory_fd, const char* name, const timespec& started) {
-  struct stat named;
-  if (fstatat(directory_fd, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
-      !Before(named.st_mtim, started)) {
-    return false;
-  }
-  int fd = openat(directory_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat opened;
-  bool removed = false;
-  // The lock is free only when the writer is gone: the system drops it with the last descriptor.
-  if (fstat(fd, &opened) == 0 && opened.st_ino == named.st_ino && opened.st_dev == named.st_dev &&
-      flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    removed = unlinkat(directory_fd, name, 0) == 0;
-  }
-  close(fd);
-  return removed;
 }
 
 }  // namespace
@@ -183,26 +160,11 @@ void FreshFile::Release() {
   path_.clear();
 }
 
-timespec Now() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return now;
-}
-
 int RemoveLeftoverFiles(const std::string& directory, std::string_view name_prefix,
-                        const timespec& started) {
-  DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
-  if (listing == nullptr) return 0;
-  int removed = 0;
-  const int directory_fd = dirfd(listing);
-  while (const dirent* entry = readdir(listing)) {
-    if (IsTemporaryName(entry->d_name, name_prefix) &&
-        RemoveIfLeftOver(directory_fd, entry->d_name, started)) {
-      ++removed;
-    }
-  }
-  closedir(listing);
-  return removed;
+                        std::chrono::system_clock::time_point started) {
+  return RemoveAbandonedFiles(
+      directory.empty() ? "." : directory,
+      [&](std::string_view name) { return IsTemporaryName(name, name_prefix); }, started);
 }
 
 }  // namespace quarnell

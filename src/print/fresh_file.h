@@ -7,8 +7,7 @@
 #ifndef QUARNELL_PRINT_FRESH_FILE_H_
 #define QUARNELL_PRINT_FRESH_FILE_H_
 
-#include <time.h>
-
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -59,14 +58,11 @@ class FreshFile {
 };
 
 // Removes the temporary files FreshFile left in `directory` for final names beginning with
-// `name_prefix` (".<name_prefix>...XXXXXX"): only regular files last written before `started`
-// (the calling program's start, as Now() gave it) and locked by no live writer. Returns how many
-// it removed; a directory that cannot be read removes nothing.
+// `name_prefix` (".<name_prefix>...XXXXXX") that a killed writer left behind: regular files last
+// written before `started` (the calling program's start) and locked by no live writer. Returns how
+// many it removed; a directory that cannot be read removes nothing.
 int RemoveLeftoverFiles(const std::string& directory, std::string_view name_prefix,
-                        const timespec& started);
-
-// The time of day to the nanosecond, as file times are kept.
-timespec Now();
+                        std::chrono::system_clock::time_point started);
 
 }  // namespace quarnell
 

@@ -1,6 +1,7 @@
 #include "print/print_output.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "config/error_stop.h"
 #include "config/paths.h"
@@ -38,7 +39,7 @@ bool ClaimSpoolFile(int32_t wait_milliseconds, std::string* problem) {
   const std::string spool = HostPath(SpoolFileName());
   const size_t slash = spool.rfind('/');
   RemoveLeftoverFiles(slash == std::string::npos ? "." : spool.substr(0, slash + 1), kSpoolName,
-                      Now());
+                      std::chrono::system_clock::now());
   return true;
 }
 

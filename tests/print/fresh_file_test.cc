@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -88,14 +89,16 @@ TEST(FreshFileTest, LeftoversOfKilledWritersAreRemoved) {
   std::string live_path = Written(live, temp.file("informe-live.pdf"), "live");
   Age(live_path);
 
-  EXPECT_EQ(RemoveLeftoverFiles(temp.path().string(), "informe-", Now()), 2);
+  EXPECT_EQ(RemoveLeftoverFiles(temp.path().string(), "informe-", std::chrono::system_clock::now()),
+            2);
   for (const Case& c : cases) {
     EXPECT_EQ(std::filesystem::exists(temp.file(c.name)), !c.removed) << c.name;
   }
   EXPECT_TRUE(std::filesystem::exists(temp.file(".informe-dir.pdf.Ab12Cd")));
   EXPECT_TRUE(std::filesystem::is_symlink(temp.file(".informe-link.pdf.Ab12Cd")));
   EXPECT_TRUE(std::filesystem::exists(live_path));
-  EXPECT_EQ(RemoveLeftoverFiles(temp.file("missing"), "informe-", Now()), 0);
+  EXPECT_EQ(RemoveLeftoverFiles(temp.file("missing"), "informe-", std::chrono::system_clock::now()),
+            0);
 }
 
 }  // namespace

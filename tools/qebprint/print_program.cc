@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -316,7 +317,7 @@ Destination DestinationOf(const Options& options, const Device& device, bool is_
 }  // namespace
 
 int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-  const timespec started = Now();
+  const auto started = std::chrono::system_clock::now();
   std::string problem;
   std::optional<Options> parsed = ParseArguments(args, &problem);
   if (!parsed) {
