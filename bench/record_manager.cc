@@ -1,7 +1,7 @@
 // Reads of one large record file through the record-file layer, against what SQLite itself does
 // on the same file in the same run.
 //
-//   record_manager [--records N] [--dir DIR] [--rounds R] [--only abc123]
+//   record_manager [--records N] [--dir DIR] [--rounds R] [--only abc123] [--server SERVER]
 //
 // The file (DIR/DADES/Bench.dat, built on first use and kept) holds N 68-byte records whose key 0
 // is a 6-byte group code followed by a 4-byte sequence number; groups hold 20 to 40 records, about
@@ -18,6 +18,15 @@
 //   R2 one GROUP BY aggregate over the rows;
 //   R3 a prepared single-row select by row id, once per position.
 // Each figure is the best of the rounds; every round runs every measure once, in turn.
+//
+// With --server (a libpq connection string), the same file is also kept as a table of that
+// PostgreSQL database (built on first use and kept) and (a), (b), (c) run on it through the
+// layer, against references on the same server in the same run:
+//   S1 one SELECT of every record in key order, fetched whole;
+//   S3 a prepared single-row select by position, once per position.
+// Times on the server are wall time: the server does most of the work, outside this process.
+#include <arpa/inet.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -44,6 +53,7 @@ namespace {
 
 constexpr int kRecordLength = 68;
 constexpr int16_t kFileNumber = 1;
+constexpr int16_t kServerFileNumber = 2;
 constexpr int64_t kBatch = 10000;
 
 struct Options {
@@ -51,6 +61,7 @@ struct Options {
   std::string dir = "build/bench-data";
   int rounds = 3;
   std::string only = "abc123";  // which measures to run
+  std::string server;           // a PostgreSQL database for the server measures, or none
 };
 
 struct Layout {
@@ -181,6 +192,12 @@ double Seconds(const std::function<void()>& body) {
   return CpuSeconds() - start;
 }
 
+double WallSeconds(const std::function<void()>& body) {
+  auto start = std::chrono::steady_clock::now();
+  body();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 void Fail(const char* what) {
   std::fprintf(stderr, "record_manager: %s\n", what);
   std::exit(1);
@@ -199,6 +216,186 @@ sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db));
   return stmt;
+}
+
+// (a) GetByKey at or above each group's code, groups in the order given, then ReadStep through
+// the group. Returns the records of the groups read.
+int64_t GroupReads(int16_t file, const std::array<char, kRecordLength>& area,
+                   const std::vector<int>& group_order) {
+  int64_t records = 0;
+  for (int group : group_order) {
+    std::string code = GroupCode(group);
+    int16_t s = GetByKeyStatus(file, 0, code, 1);
+    while (s == kRecordOk && std::memcmp(area.data(), code.data(), 6) == 0) {
+      ++records;
+      ReadStep(file, 1, s);
+    }
+  }
+  return records;
+}
+
+// (b) the whole file in key order; returns the records read.
+int64_t KeyOrderWalk(int16_t file) {
+  int64_t records = 0;
+  int16_t s = GetByKeyStatus(file, 0, "", 1);
+  while (s == kRecordOk) {
+    ++records;
+    ReadStep(file, 1, s);
+  }
+  return records;
+}
+
+// (c) RecordPosition at each position.
+void PositionReads(int16_t file, const std::array<char, kRecordLength>& area,
+                   const std::vector<int32_t>& positions) {
+  volatile uint64_t sink = 0;
+  for (int32_t p : positions) {
+    if (RecordPosition(file, p) != kRecordOk) Fail("(c) read failed");
+    sink = sink + static_cast<uint8_t>(area[0]);
+  }
+}
+
+std::vector<int> GroupOrder(int groups) {
+  std::vector<int> order(static_cast<size_t>(groups));
+  for (int i = 0; i < groups; ++i) order[static_cast<size_t>(i)] = i;
+  std::shuffle(order.begin(), order.end(), std::mt19937(7));
+  return order;
+}
+
+std::vector<int32_t> RandomPositions(int64_t records) {
+  std::vector<int32_t> positions(200000);
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int32_t> pick(1, static_cast<int32_t>(records));
+  for (int32_t& p : positions) p = pick(random);
+  return positions;
+}
+
+// The record count of the file at `path` from Stat, -1 when it cannot be opened.
+int64_t StatCount(const std::string& path) {
+  uint8_t block[kPositionBlockSize] = {};
+  std::string key = path + '\0';
+  char owner[1] = {0};
+  uint32_t length = 1;
+  if (RecordCall(kOpOpen, block, owner, &length, key.data(), static_cast<uint8_t>(key.size()),
+                 kOpenReadOnly) != kRecordOk) {
+    return -1;
+  }
+  std::array<char, 256> data{};
+  char key_out[255];
+  length = data.size();
+  const int16_t status = RecordCall(kOpStat, block, data.data(), &length, key_out, 255, 0);
+  length = 0;
+  RecordCall(kOpClose, block, nullptr, &length, nullptr, 0, 0);
+  if (status != kRecordOk) return -1;
+  uint32_t count = 0;
+  for (int i = 0; i < 4; ++i) {
+    count |= static_cast<uint32_t>(static_cast<uint8_t>(data[kHeaderRecordCount + i])) << (8 * i);
+  }
+  return count;
+}
+
+PGresult* Query(PGconn* db, const char* sql, const char* position = nullptr) {
+  uint32_t big_endian = 0;
+  const char* values[1] = {reinterpret_cast<const char*>(&big_endian)};
+  const int lengths[1] = {4};
+  const int formats[1] = {1};
+  if (position != nullptr) std::memcpy(&big_endian, position, 4);
+  PGresult* result = position != nullptr
+                         ? PQexecPrepared(db, sql, 1, values, lengths, formats, 1)
+                         : PQexecParams(db, sql, 0, nullptr, nullptr, nullptr, nullptr, 1);
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(PQerrorMessage(db));
+  return result;
+}
+
+// The same file as a table of the server, read through the layer and by the references.
+void RunServer(const Options& options, const Layout& layout) {
+  const std::string directory = std::filesystem::absolute(options.dir).string() + "/server/DADES";
+  std::filesystem::create_directories(directory);
+  if (SetRecordServer(directory, options.server) != kRecordOk) Fail("unusable --server");
+  const std::string path = directory + "/Bench.dat";
+  if (StatCount(path) != layout.records) {
+    std::fprintf(stderr, "building the table on the server with %lld records...\n",
+                 static_cast<long long>(layout.records));
+    const double seconds = WallSeconds([&] {
+      if (!BuildFile(path, layout)) Fail("cannot build the table");
+    });
+    std::fprintf(stderr, "built in %.1f s\n", seconds);
+  }
+  std::array<char, kRecordLength> area{};
+  int16_t status = -1;
+  OpenRecordFile(kServerFileNumber, directory + "\\Bench", area, status);
+  if (status != kRecordOk) Fail("cannot open the table through the layer");
+  PGconn* db = PQconnectdb(options.server.c_str());
+  if (PQstatus(db) != CONNECTION_OK) Fail(PQerrorMessage(db));
+  PQclear(PQprepare(db, "by_position", "SELECT data FROM bench WHERE pos = $1::int4::int8", 1,
+                    nullptr));
+
+  const std::vector<int> group_order = GroupOrder(static_cast<int>(layout.group_sizes.size()));
+  const std::vector<int32_t> positions = RandomPositions(layout.records);
+  int64_t a_records = 0;
+  int64_t b_records = 0;
+  int64_t s1_records = 0;
+  volatile uint64_t sink = 0;
+  const std::function<double()> runs[] = {
+      [&] {
+        return WallSeconds([&] { a_records = GroupReads(kServerFileNumber, area, group_order); });
+      },
+      [&] { return WallSeconds([&] { b_records = KeyOrderWalk(kServerFileNumber); }); },
+      [&] { return WallSeconds([&] { PositionReads(kServerFileNumber, area, positions); }); },
+      [&] {
+        return WallSeconds([&] {
+          PGresult* all = Query(db, "SELECT pos, data FROM bench ORDER BY k0, pos");
+          std::array<char, kRecordLength> copy;
+          s1_records = PQntuples(all);
+          for (int row = 0; row < s1_records; ++row) {
+            std::memcpy(copy.data(), PQgetvalue(all, row, 1), kRecordLength);
+            sink = sink + static_cast<uint8_t>(copy[0]);
+          }
+          PQclear(all);
+        });
+      },
+      [&] {
+        return WallSeconds([&] {
+          std::array<char, kRecordLength> copy;
+          for (int32_t p : positions) {
+            const uint32_t big_endian = htonl(static_cast<uint32_t>(p));
+            PGresult* one = Query(db, "by_position", reinterpret_cast<const char*>(&big_endian));
+            std::memcpy(copy.data(), PQgetvalue(one, 0, 0), kRecordLength);
+            sink = sink + static_cast<uint8_t>(copy[0]);
+            PQclear(one);
+          }
+        });
+      },
+  };
+  double best[5] = {};
+  for (int round = 0; round < options.rounds; ++round) {
+    for (int i = 0; i < 5; ++i) {
+      const double seconds = runs[i]();
+      if (best[i] == 0 || seconds < best[i]) best[i] = seconds;
+    }
+  }
+  if (a_records != layout.records || b_records != layout.records || s1_records != layout.records) {
+    Fail("a server walk did not read every record");
+  }
+  PQfinish(db);
+  ResetRecordFiles(status);
+
+  const double n = static_cast<double>(layout.records);
+  const double reads = static_cast<double>(positions.size());
+  const double us[5] = {best[0] * 1e6 / n, best[1] * 1e6 / n, best[2] * 1e6 / reads,
+                        best[3] * 1e6 / n, best[4] * 1e6 / reads};
+  std::printf("\nOn the server (wall time), best of %d rounds\n\n", options.rounds);
+  std::printf("| Measure | us per record | records per second | ratio | goal |\n");
+  std::printf("|---|---|---|---|---|\n");
+  std::printf("| (a) GetByKey per group + ReadStep | %.2f | %.0f | %.2f x S1 | |\n", us[0],
+              1e6 / us[0], us[0] / us[3]);
+  std::printf("| (b) key-order walk with ReadStep | %.2f | %.0f | %.2f x S1 | <= 1.5 x S1 |\n",
+              us[1], 1e6 / us[1], us[1] / us[3]);
+  std::printf("| (c) RecordPosition at random | %.2f | %.0f | %.2f x S3 | |\n", us[2], 1e6 / us[2],
+              us[2] / us[4]);
+  std::printf("| S1 one SELECT in key order, fetched whole | %.2f | %.0f | | |\n", us[3],
+              1e6 / us[3]);
+  std::printf("| S3 select by position | %.2f | %.0f | | |\n", us[4], 1e6 / us[4]);
 }
 
 int Run(const Options& options) {
@@ -226,56 +423,18 @@ int Run(const Options& options) {
   sqlite3* db = OpenReference(path);
 
   const int groups = static_cast<int>(layout.group_sizes.size());
-  std::vector<int> group_order(static_cast<size_t>(groups));
-  for (int i = 0; i < groups; ++i) group_order[static_cast<size_t>(i)] = i;
-  std::shuffle(group_order.begin(), group_order.end(), std::mt19937(7));
-  const int random_reads = 200000;
-  std::vector<int32_t> positions(random_reads);
-  {
-    std::mt19937 random(11);
-    std::uniform_int_distribution<int32_t> pick(1, static_cast<int32_t>(layout.records));
-    for (int32_t& p : positions) p = pick(random);
-  }
+  const std::vector<int> group_order = GroupOrder(groups);
+  const std::vector<int32_t> positions = RandomPositions(layout.records);
+  const int random_reads = static_cast<int>(positions.size());
   volatile uint64_t sink = 0;
 
-  // (a) groups in random order.
   int64_t a_records = 0;
-  auto run_a = [&]() -> double {
-    a_records = 0;
-    return Seconds([&] {
-      for (int group : group_order) {
-        std::string code = GroupCode(group);
-        int16_t s = GetByKeyStatus(kFileNumber, 0, code, 1);
-        while (s == kRecordOk && std::memcmp(area.data(), code.data(), 6) == 0) {
-          ++a_records;
-          ReadStep(kFileNumber, 1, s);
-        }
-      }
-    });
-  };
-
-  // (b) the whole file in key order.
   int64_t b_records = 0;
-  auto run_b = [&]() -> double {
-    b_records = 0;
-    return Seconds([&] {
-      int16_t s = GetByKeyStatus(kFileNumber, 0, "", 1);
-      while (s == kRecordOk) {
-        ++b_records;
-        ReadStep(kFileNumber, 1, s);
-      }
-    });
+  auto run_a = [&] {
+    return Seconds([&] { a_records = GroupReads(kFileNumber, area, group_order); });
   };
-
-  // (c) random positions.
-  auto run_c = [&]() -> double {
-    return Seconds([&] {
-      for (int32_t p : positions) {
-        if (RecordPosition(kFileNumber, p) != kRecordOk) Fail("(c) read failed");
-        sink = sink + static_cast<uint8_t>(area[0]);
-      }
-    });
-  };
+  auto run_b = [&] { return Seconds([&] { b_records = KeyOrderWalk(kFileNumber); }); };
+  auto run_c = [&] { return Seconds([&] { PositionReads(kFileNumber, area, positions); }); };
 
   // R1: one statement stepping the key index with its rows.
   sqlite3_stmt* r1 = Prepare(db, "SELECT pos, data FROM records ORDER BY k0, p");
@@ -374,6 +533,7 @@ int Run(const Options& options) {
   row("R1 stepping the key index with rows", us_r1, "", 0, "");
   row("R2 GROUP BY aggregate", us_r2, "", 0, "");
   row("R3 select by row id", us_r3, "", 0, "");
+  if (!options.server.empty()) RunServer(options, layout);
   return 0;
 }
 
@@ -390,11 +550,14 @@ int main(int argc, char** argv) {
       options.dir = argv[i + 1];
     } else if (flag == "--only") {
       options.only = argv[i + 1];
+    } else if (flag == "--server") {
+      options.server = argv[i + 1];
     } else if (flag == "--rounds") {
       options.rounds = std::atoi(argv[i + 1]);
     } else {
-      std::fprintf(
-          stderr, "usage: record_manager [--records N] [--dir DIR] [--rounds R] [--only abc123]\n");
+      std::fprintf(stderr,
+                   "usage: record_manager [--records N] [--dir DIR] [--rounds R] [--only abc123]"
+                   " [--server SERVER]\n");
       return 2;
     }
   }

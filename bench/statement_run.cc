@@ -1,7 +1,7 @@
 // Statement runs of a generated agency through the batch program, against the reads no statement
 // can avoid, done by SQLite itself on the same record files in the same run.
 //
-//   statement_run [--owners 500,2000] [--runs R] [--dir DIR]
+//   statement_run [--owners 500,2000] [--runs R] [--dir DIR] [--server SERVER]
 //
 // For each owner count an agency is made by `qebdata generate DIR/agency-N --owners N` (kept and
 // reused). Then, R times in turn:
@@ -14,10 +14,14 @@
 // Each figure is the best of the runs. The peak memory of a run is also split into the record
 // manager's SQLite page cache (sqlite3_memory_highwater, in a forked child that runs the same
 // statement in-process) and the rest, which is the statement's own.
+// With --server (a libpq connection string), each agency is also made on that PostgreSQL server
+// (`qebdata init --server`, a schema per agency, kept and reused) and run the same way, against the
+// same floor computed by the server on its tables (wall time from connecting to the last row).
 // Output: Markdown tables on standard output.
 #include "app/statement_run.h"
 
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -50,6 +54,7 @@ struct Options {
   std::vector<int> owners = {500, 2000};
   int runs = 3;
   std::string dir = "build/bench-data";
+  std::string server;  // a PostgreSQL database for the server runs, or none
 };
 
 struct ChildRun {
@@ -215,7 +220,9 @@ Options ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (i + 1 >= argc) Fail("usage: statement_run [--owners 500,2000] [--runs R] [--dir DIR]");
+    if (i + 1 >= argc) {
+      Fail("usage: statement_run [--owners 500,2000] [--runs R] [--dir DIR] [--server SERVER]");
+    }
     const std::string value = argv[++i];
     if (arg == "--owners") {
       options.owners.clear();
@@ -227,11 +234,123 @@ Options ParseOptions(int argc, char** argv) {
       options.runs = std::max(1, std::atoi(value.c_str()));
     } else if (arg == "--dir") {
       options.dir = value;
+    } else if (arg == "--server") {
+      options.server = value;
     } else {
       Fail("unknown argument " + arg);
     }
   }
   return options;
+}
+
+PGconn* Connect(const std::string& server) {
+  PGconn* db = PQconnectdb(server.c_str());
+  if (PQstatus(db) != CONNECTION_OK) Fail(std::string("cannot connect: ") + PQerrorMessage(db));
+  return db;
+}
+
+PGresult* Exec(PGconn* db, const std::string& sql) {
+  PGresult* result = PQexec(db, sql.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    Fail("server query failed: " + std::string(PQerrorMessage(db)));
+  }
+  return result;
+}
+
+// The floor on the server: the same two aggregates as Floor, computed by the server on its tables,
+// from connecting to the last row.
+FloorRun ServerFloor(const std::string& server) {
+  FloorRun run;
+  const auto start = std::chrono::steady_clock::now();
+  PGconn* db = Connect(server);
+  // le32 of a record, signed: the shift of the last byte wraps as the 32-bit value does.
+  PQclear(Exec(db,
+               "CREATE FUNCTION pg_temp.le32(b bytea, o int) RETURNS int LANGUAGE sql IMMUTABLE"
+               " AS 'SELECT get_byte(b, o) | get_byte(b, o + 1) << 8 | get_byte(b, o + 2) << 16"
+               " | get_byte(b, o + 3) << 24'"));
+  // Dates are packed: each byte 128 + two digits; 31 December 2025 is 148 153 140 159.
+  const char* queries[] = {
+      "SELECT substring(data from 1 for 6),"
+      " sum(pg_temp.le32(data, 12)::int8 - pg_temp.le32(data, 16) - pg_temp.le32(data, 38)"
+      " - pg_temp.le32(data, 59)), sum(pg_temp.le32(data, 59)::int8) FROM vcobros"
+      " WHERE substring(data from 9 for 2) = '\\x9499'::bytea"
+      " AND substring(data from 9 for 4) <= '\\x94998c9f'::bytea GROUP BY 1",
+      "SELECT substring(data from 1 for 4), sum(pg_temp.le32(data, 42)::int8),"
+      " sum(pg_temp.le32(data, 46)::int8), sum(pg_temp.le32(data, 52)::int8), count(*)"
+      " FROM vpagos WHERE substring(data from 5 for 2) = '\\x9499'::bytea"
+      " AND substring(data from 5 for 4) <= '\\x94998c9f'::bytea"
+      " AND substring(data from 68 for 1) = 'P'::bytea AND substring(data from 77 for 1) ="
+      " 'N'::bytea GROUP BY 1",
+  };
+  for (const char* sql : queries) {
+    PGresult* result = Exec(db, sql);
+    run.groups += PQntuples(result);
+    PQclear(result);
+  }
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  PGresult* count =
+      Exec(db, "SELECT (SELECT count(*) FROM vcobros) + (SELECT count(*) FROM vpagos)");
+  run.records = std::strtoll(PQgetvalue(count, 0, 0), nullptr, 10);
+  PQclear(count);
+  PQfinish(db);
+  return run;
+}
+
+// The agency of `owners` on the server, in a schema of its own; made on first use.
+std::string ServerAgency(const Options& options, int owners, const std::string& root,
+                         const std::string& bin, const std::string& err_path) {
+  const std::string schema = "agency_" + std::to_string(owners);
+  const std::string server = options.server + " options='-csearch_path=" + schema + "'";
+  if (!std::filesystem::exists(root + "Tova.ini")) {
+    PGconn* db = Connect(options.server);
+    PQclear(Exec(db, "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema));
+    PQfinish(db);
+    std::fprintf(stderr, "statement_run: generating %d owners on the server\n", owners);
+    ChildRun made = Spawn({bin + "/qebdata", "init", root, "--server", server}, err_path);
+    if (made.status != 0) Fail("qebdata init failed: " + made.err);
+    made =
+        Spawn({bin + "/qebdata", "generate", root, "--owners", std::to_string(owners)}, err_path);
+    if (made.status != 0) Fail("qebdata generate failed: " + made.err);
+  }
+  return server;
+}
+
+// Both layouts of the agency on the server against the server's floor, as table rows.
+void ServerRuns(const Options& options, int owners, const std::string& base, const std::string& bin,
+                const std::string& err_path) {
+  const std::string root = base + "server-agency-" + std::to_string(owners) + "/";
+  const std::string server = ServerAgency(options, owners, root, bin, err_path);
+  setenv("QEBROOT", root.c_str(), 1);
+  setenv("QEBTMP", (root + "tmp/").c_str(), 1);
+  ChildRun best[2];
+  FloorRun floor;
+  floor.seconds = 1e9;
+  ServerFloor(server);  // warms the server's cache like the runs before it
+  for (int run = 0; run < options.runs; ++run) {
+    const char* layouts[2] = {"N", "F"};
+    for (int l = 0; l < 2; ++l) {
+      ChildRun child = Spawn({bin + "/quarnell", "--batch", "--date", "31122025", "--from", "1",
+                              "--to", "9999", "--layout", layouts[l], "--no-print", "--stats"},
+                             err_path);
+      if (child.status != 0) Fail("quarnell failed: " + child.err);
+      const long peak = std::max(best[l].peak_kib, child.peak_kib);
+      if (run == 0 || child.seconds < best[l].seconds) best[l] = child;
+      best[l].peak_kib = peak;
+    }
+    FloorRun f = ServerFloor(server);
+    if (f.seconds < floor.seconds) floor = f;
+  }
+  for (int l = 0; l < 2; ++l) {
+    const int64_t records = RecordsRead(best[l].err);
+    std::printf("| %d | server, layout %s | %.2f s | %lld | %.0f | %.1f MiB | %.2f |\n", owners,
+                l == 0 ? "N" : "F", best[l].seconds, static_cast<long long>(records),
+                records / best[l].seconds, best[l].peak_kib / 1024.0,
+                best[l].seconds / floor.seconds);
+  }
+  std::printf("| %d | server floor (SQL) | %.2f s | %lld | %.0f | | 1 |\n", owners, floor.seconds,
+              static_cast<long long>(floor.records), floor.records / floor.seconds);
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -301,6 +420,7 @@ int main(int argc, char** argv) {
                     (best[l].peak_kib - sqlite_kib) / 1024.0);
       memory_table += row;
     }
+    if (!options.server.empty()) ServerRuns(options, owners, base, bin, err_path);
   }
   std::printf("%s", memory_table.c_str());
   return 0;

@@ -146,6 +146,8 @@ class PostgresRecordFile : public RecordFile {
   // own that commits when the body succeeds.
   int16_t Write(const std::function<int16_t()>& body);
   int16_t BeginLocked();
+  // Commits the write transaction, adding what its writes changed to the file's record count.
+  int16_t Commit();
   void Rollback();
 
   PgConnection conn_;
@@ -162,6 +164,10 @@ class PostgresRecordFile : public RecordFile {
   // transaction, and every write until its End or Abort gives this status.
   int16_t transaction_failure_ = kRecordOk;
   std::vector<int64_t> transaction_locks_;
+  // Records added less records removed by the open write transaction. The count in record_files
+  // changes once, at the commit: a row updated once per record of a large transaction would leave
+  // a chain of versions that every further update walks.
+  int64_t count_change_ = 0;
   std::set<int64_t> held_locks_;
   int64_t locked_position_ = 0;  // the lock of the last locked read; 0 = none
 
@@ -279,8 +285,6 @@ int16_t PostgresRecordFile::PrepareAll() {
     insert_types.push_back(kByteaOid);
     update_types.push_back(kByteaOid);
   }
-  insert_types.push_back(kTextOid);
-  const std::string name_parameter = Parameter(layout_.key_count() + 2);
   struct Statement {
     std::string name;
     std::string sql;
@@ -294,20 +298,17 @@ int16_t PostgresRecordFile::PrepareAll() {
       // The new record takes the position after the last; a unique key already present, or no
       // position left, inserts nothing and returns no row.
       {"insert",
-       "WITH added AS (INSERT INTO " + table_ + " (pos, data" + key_list +
+       "INSERT INTO " + table_ + " (pos, data" + key_list +
            ") SELECT coalesce(max(pos), 0) + 1, $1" + values + " FROM " + table_ +
            " HAVING coalesce(max(pos), 0) < " + std::to_string(kMaxPosition) + unique +
-           " RETURNING pos), counted AS (UPDATE record_files SET record_count = record_count + 1"
-           " WHERE name = " +
-           name_parameter + " AND EXISTS (SELECT 1 FROM added)) SELECT pos FROM added",
+           " RETURNING pos",
        insert_types},
       {"update", "UPDATE " + table_ + " SET data = $2" + assignments + " WHERE pos = $1",
        update_types},
-      {"delete",
-       "WITH gone AS (DELETE FROM " + table_ +
-           " WHERE pos = $1 RETURNING pos) UPDATE record_files SET record_count = record_count - 1"
-           " WHERE name = $2 AND EXISTS (SELECT 1 FROM gone) RETURNING 1",
-       {kInt8Oid, kTextOid}},
+      {"delete", "DELETE FROM " + table_ + " WHERE pos = $1 RETURNING pos", {kInt8Oid}},
+      {"add_count",
+       "UPDATE record_files SET record_count = record_count + $2 WHERE name = $1",
+       {kTextOid, kInt8Oid}},
       {"lock", "SELECT pg_try_advisory_lock($1, $2)", {kInt4Oid, kInt4Oid}},
       {"unlock", "SELECT pg_advisory_unlock($1, $2)", {kInt4Oid, kInt4Oid}},
       {"owner", "SELECT owner FROM record_files WHERE name = $1", {kTextOid}},
@@ -624,7 +625,10 @@ int16_t PostgresRecordFile::BeginLocked() {
   return status;
 }
 
-void PostgresRecordFile::Rollback() { conn_.RunSql("ROLLBACK"); }
+void PostgresRecordFile::Rollback() {
+  count_change_ = 0;
+  conn_.RunSql("ROLLBACK");
+}
 
 int16_t PostgresRecordFile::Write(const std::function<int16_t()>& body) {
   // Every write starts here; none may run inside a read snapshot.
@@ -640,12 +644,26 @@ int16_t PostgresRecordFile::Write(const std::function<int16_t()>& body) {
   if (int16_t status = BeginLocked(); status != kRecordOk) return status;
   int16_t status = body();
   if (status == kRecordOk) {
-    PgResult commit = conn_.RunSql("COMMIT");
-    status = conn_.StatusOf(commit);
-    if (status == kRecordOk && commit.Tag() != "COMMIT") status = kRecordIoError;
+    status = Commit();
   } else {
     Rollback();
   }
+  return status;
+}
+
+int16_t PostgresRecordFile::Commit() {
+  const int64_t change = count_change_;
+  count_change_ = 0;
+  if (change != 0) {
+    int16_t status = conn_.StatusOf(conn_.Run("add_count", PgParams().Text(name_).Int64(change)));
+    if (status != kRecordOk) {
+      Rollback();
+      return status;
+    }
+  }
+  PgResult commit = conn_.RunSql("COMMIT");
+  int16_t status = conn_.StatusOf(commit);
+  if (status == kRecordOk && commit.Tag() != "COMMIT") status = kRecordIoError;
   return status;
 }
 
@@ -662,11 +680,11 @@ int16_t PostgresRecordFile::Insert(CallBuffers& io) {
     PgParams params;
     params.Bytes(std::string_view(reinterpret_cast<const char*>(io.data), io.capacity()));
     for (const std::string& value : new_keys_) params.Bytes(value);
-    params.Text(name_);
     PgResult added = conn_.Run("insert", params);
     if (int16_t failed = conn_.StatusOf(added); failed != kRecordOk) return failed;
     if (added.rows() == 1) {
       position = added.Int64(0, 0);
+      ++count_change_;
       return kRecordOk;
     }
     PgResult last = conn_.Run("max_position", PgParams());
@@ -734,9 +752,11 @@ int16_t PostgresRecordFile::Delete() {
   const bool had_lock = locked_position_ == position;
   if (int16_t status = LockRecord(position); status != kRecordOk) return status;
   int16_t status = Write([&]() -> int16_t {
-    PgResult gone = conn_.Run("delete", PgParams().Int64(position).Text(name_));
+    PgResult gone = conn_.Run("delete", PgParams().Int64(position));
     if (int16_t failed = conn_.StatusOf(gone); failed != kRecordOk) return failed;
-    return gone.rows() == 1 ? kRecordOk : kRecordNoCurrentRecord;
+    if (gone.rows() != 1) return kRecordNoCurrentRecord;
+    --count_change_;
+    return kRecordOk;
   });
   if (had_lock) locked_position_ = 0;
   ReleaseWriteLock(position, status == kRecordOk);
@@ -750,7 +770,8 @@ int16_t PostgresRecordFile::Stat(CallBuffers& io) {
   PgResult counted = conn_.Run("count", PgParams().Text(name_));
   if (int16_t status = conn_.StatusOf(counted); status != kRecordOk) return status;
   if (counted.rows() != 1) return kRecordIoError;
-  const int64_t count = counted.Int64(0, 0);
+  // The writes of this file's own transaction count before they are committed.
+  const int64_t count = counted.Int64(0, 0) + count_change_;
   const std::vector<uint8_t>& description = layout_.create_data();
   uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(description.size()));
   if (copied > 0) std::memcpy(io.data, description.data(), copied);
@@ -787,9 +808,7 @@ int16_t PostgresRecordFile::EndTransaction() {
   DropBatch();
   int16_t status = transaction_failure_;
   if (status == kRecordOk) {
-    PgResult commit = conn_.RunSql("COMMIT");
-    status = conn_.StatusOf(commit);
-    if (status == kRecordOk && commit.Tag() != "COMMIT") status = kRecordIoError;
+    status = Commit();
   } else {
     Rollback();
   }
