@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 #include <string_view>
 
 #include "config/error_stop.h"
@@ -149,6 +150,12 @@ std::string_view TooSmallMessage() {
   return ForLanguage(CurrentLanguage(), kMessages);
 }
 
+// A string capability of the terminal in use, nullptr when it has none.
+const char* TerminalString(const char* name) {
+  const char* value = tigetstr(const_cast<char*>(name));
+  return value == nullptr || value == reinterpret_cast<char*>(-1) ? nullptr : value;
+}
+
 struct Glyph {
   wchar_t wide = L' ';
   chtype line = 0;  // a character of the line set, used instead of `wide` when set
@@ -205,6 +212,9 @@ class CursesTerminal : public Terminal {
   CursorState cursor_;
   bool full_redraw_ = true;
   bool too_small_ = false;
+  const char* cursor_shape_ = nullptr;  // the terminal's Ss string, when it has one
+  const char* cursor_reset_ = nullptr;  // its Se
+  std::optional<CursorShape> shape_set_;
   std::array<struct sigaction, kEndingSignals.size()> previous_actions_{};
   struct sigaction previous_resize_action_ {};
 };
@@ -254,6 +264,8 @@ bool CursesTerminal::Open(const TerminalOptions& options, std::string* error) {
     colours_ = COLORS;
   }
   PrepareGlyphs();
+  cursor_shape_ = TerminalString("Ss");
+  cursor_reset_ = TerminalString("Se");
   WriteAll(output_fd_, kMouseOn, sizeof kMouseOn - 1);
 
   signal_state.input_fd = input_fd_;
@@ -278,6 +290,7 @@ void CursesTerminal::Close() {
   open_terminal = nullptr;
   WriteAll(output_fd_, kMouseOff, sizeof kMouseOff - 1);
   set_term(screen_);
+  if (cursor_reset_ != nullptr && shape_set_) putp(cursor_reset_);
   endwin();
   RestoreSignalHandlers();
   delscreen(screen_);
@@ -293,9 +306,8 @@ void CursesTerminal::Close() {
 // The terminal's own strings for leaving the program's screen, gathered while it is safe to ask.
 void CursesTerminal::BuildRestoreSequence() {
   std::string restore = kMouseOff;
-  for (const char* name : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
-    const char* value = tigetstr(const_cast<char*>(name));
-    if (value != nullptr && value != reinterpret_cast<char*>(-1)) restore += value;
+  for (const char* name : {"sgr0", "cnorm", "Se", "rmkx", "rmcup"}) {
+    if (const char* value = TerminalString(name)) restore += value;
   }
   signal_state.restore_length = std::min(restore.size(), sizeof signal_state.restore);
   std::memcpy(signal_state.restore, restore.data(), signal_state.restore_length);
@@ -412,7 +424,14 @@ void CursesTerminal::Draw() {
                        cursor_.column <= kScreenColumns;
   if (cursor_.visible && on_grid) {
     wmove(stdscr, cursor_.row - 1, cursor_.column - 1);
-    curs_set(cursor_.shape == CursorShape::kBlock ? 2 : 1);
+    const bool block = cursor_.shape == CursorShape::kBlock;
+    curs_set(block ? 2 : 1);
+    // The Linux console sizes the cursor through curs_set; xterm and its kin through Ss: a steady
+    // underline normally, a steady block in the insert state, as on the PC.
+    if (cursor_shape_ != nullptr && shape_set_ != cursor_.shape) {
+      putp(tiparm(cursor_shape_, block ? 2 : 4));
+      shape_set_ = cursor_.shape;
+    }
   } else {
     curs_set(0);
   }

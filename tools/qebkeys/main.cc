@@ -92,7 +92,7 @@ int Run() {
     std::fprintf(stderr, "qebkeys: %s\n", error.c_str());
     return 2;
   }
-  console->HideCursor();
+  console->HideCursor();  // shown from the first key on, after its code
   console->Clear();
   console->SetCursor(1, 30);
   console->Write("qebkeys: key codes");
@@ -101,9 +101,11 @@ int Run() {
   DrawFrame(*console, 2);
   const int width = 56;
   WriteAt(*console, 1, 2, "Press keys; Esc twice in a row leaves.", width);
+  WriteAt(*console, 7, 2, "Ins switches the cursor between its two sizes.", width);
   WriteAt(*console, 3, 2, "Key code: (none yet)", width);
   std::vector<std::string> history;
   int escapes = 0;
+  bool insert = false;
   for (;;) {
     const int16_t key = console->WaitKey();
     escapes = key == kKeyEsc ? escapes + 1 : 0;
@@ -114,6 +116,12 @@ int Run() {
     std::string line = "Before:";
     for (size_t i = 1; i < history.size(); ++i) line += " " + history[i];
     WriteAt(*console, 5, 2, line, width);
+    if (key == kKeyInsert) {
+      insert = !insert;
+      console->SetCursorShape(insert ? CursorShape::kBlock : CursorShape::kLine);
+    }
+    console->SetCursor(3, 12 + static_cast<int>(Describe(key).size()));
+    console->ShowCursor();
   }
   SetAttribute("-");
   PopWindow(*console);
