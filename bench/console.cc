@@ -17,6 +17,7 @@
 
 #include "config/attributes.h"
 #include "screen/memory_console.h"
+#include "screen/message_box.h"
 #include "screen/terminal_console.h"
 #include "screen/window_stack.h"
 
@@ -145,6 +146,23 @@ void BM_CursesPushPop(benchmark::State& state) {
                                                benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_CursesPushPop)->Unit(benchmark::kMicrosecond);
+
+// The pop-up of every day: the locked-file message box shown and removed.
+void BM_CursesMessageBox(benchmark::State& state) {
+  CursesOnPty curses;
+  DrawScreen(*curses.console, 0);
+  curses.console->Refresh();
+  const long before = curses.pty.bytes();
+  for (auto _ : state) {
+    ShowMessageBox(*curses.console, "FITXER BLOQUEJAT. ESPEREU UN MOMENT.", 24);
+    curses.console->Refresh();
+    PopWindow(*curses.console);
+    curses.console->Refresh();
+  }
+  state.counters["bytes"] = benchmark::Counter(static_cast<double>(curses.pty.bytes() - before),
+                                               benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CursesMessageBox)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quarnell
