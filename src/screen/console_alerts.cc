@@ -16,11 +16,17 @@ ConsoleAlerts::~ConsoleAlerts() {
   SetAlerts(nullptr);
 }
 
+// The record layer shows its locked-file message and then sleeps without reading keys: the box
+// must reach the terminal now, and leave it as soon as it is popped.
 void ConsoleAlerts::ShowMessageBox(std::string_view text, int row) {
   quarnell::ShowMessageBox(console_, text, row);
+  console_.Refresh();
 }
 
-void ConsoleAlerts::PopWindow() { quarnell::PopWindow(console_); }
+void ConsoleAlerts::PopWindow() {
+  quarnell::PopWindow(console_);
+  console_.Refresh();
+}
 
 void ConsoleAlerts::Bell() { console_.Bell(); }
 

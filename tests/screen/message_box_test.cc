@@ -109,6 +109,16 @@ TEST_F(ConsoleAlertsTest, FatalAccessMessageWaitsForAKeyInABox) {
   EXPECT_EQ(console_.Text(), std::string(24, '\n'));  // the box is gone
 }
 
+TEST_F(ConsoleAlertsTest, LockedFileMessageReachesTheTerminalAtOnce) {
+  // The record layer sleeps between its tries without waiting for a key.
+  ConsoleAlerts alerts(console_);
+  Alerts().ShowMessageBox("FITXER BLOQUEJAT. ESPEREU UN MOMENT.", 24);
+  EXPECT_EQ(console_.memory().shows(), 1);
+  Alerts().PopWindow();
+  EXPECT_EQ(console_.memory().shows(), 2);
+  EXPECT_FALSE(StackFileExists());
+}
+
 TEST_F(ConsoleAlertsTest, ErrorStopShowsItsMessageBeforeTheTerminalGoesBack) {
   ConsoleAlerts alerts(console_);
   console_.Write("the form");

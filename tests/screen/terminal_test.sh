@@ -110,7 +110,7 @@ check "Esc Esc: exit status 0" $?
 start LANG=C.UTF-8 LC_ALL=C.UTF-8
 printf 'junk' > "$work/WinPush.tmp"
 tmux_ send-keys -t t Escape Escape
-wait_for "│ the window stack file $work/WinPush.tmp is damaged"
+wait_for "│ the window stack file "
 check "error stop: the message in a box" $? "$(screen_)"
 tmux_ send-keys -t t Enter
 check_restored "error stop"
