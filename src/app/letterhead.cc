@@ -1,6 +1,7 @@
 #include "app/letterhead.h"
 
 #include "config/alerts.h"
+#include "config/error_stop.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "config/session.h"
@@ -12,6 +13,24 @@ namespace {
 Letterhead agency_letterhead;
 
 std::string SettingsFile() { return Session().root_directory + "Tova.ini"; }
+
+bool IsPlaceholder(const Letterhead& letterhead) {
+  std::string_view name = letterhead.texts[0];
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  return name == kPlaceholderAgencyName;
+}
+
+[[noreturn]] void RefusePlaceholder(const std::string& host_path) {
+  std::string root = HostPath(Session().root_directory);
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  ErrorStop("the agency's letterhead in " + host_path +
+            " is still the placeholder of a new installation (Text1=" +
+            std::string(kPlaceholderAgencyName) +
+            "): write the agency's name, address lines and tax identifier as Text1 to Text7 of "
+            "section [Empresa] there, or run qebdata init " +
+            root + " --agency-name NAME --line ADDRESS --tax-id ID");
+}
 
 }  // namespace
 
@@ -46,6 +65,7 @@ void LoadLetterhead() {
                  "identifier, and dates and amounts with the default separators");
   }
   agency_letterhead = ReadLetterhead();
+  if (IsPlaceholder(agency_letterhead)) RefusePlaceholder(host_path);
 }
 
 const Letterhead& AgencyLetterhead() { return agency_letterhead; }

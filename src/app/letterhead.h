@@ -10,10 +10,16 @@
 
 namespace quarnell {
 
+inline constexpr int kLetterheadTexts = 7;
+
+// The agency name of the letterhead that a new installation ships with: it stands for the name
+// the administrator has not written yet, and no statement is printed under it.
+inline constexpr std::string_view kPlaceholderAgencyName = "YOUR AGENCY NAME";
+
 struct Letterhead {
   // texts[0] to texts[5]: texts 1 to 6 (name and address lines; text 6 may be blank);
   // texts[6]: text 7, the agency's tax identifier as printed.
-  std::array<std::string, 7> texts;
+  std::array<std::string, kLetterheadTexts> texts;
 };
 
 // "ES" followed by the upper-case letters and digits of `stored` (code page 850), everything else
@@ -27,7 +33,9 @@ std::string NormalizeAgencyTaxId(std::string_view stored);
 Letterhead ReadLetterhead();
 
 // Reads the letterhead once, at start-up, and keeps it for the run (the statement run prints it).
-// A missing Tova.ini is told to the operator (a warning; the run goes on).
+// A missing Tova.ini is told to the operator (a warning; the run goes on). The placeholder of a
+// new installation is an error stop naming the file and section to edit: statements must not go
+// out under it.
 void LoadLetterhead();
 // The letterhead of the last LoadLetterhead (blank texts before it).
 const Letterhead& AgencyLetterhead();

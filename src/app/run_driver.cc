@@ -31,9 +31,10 @@ void StartUpWithoutScreen() {
     }
   }
   SetModuleName(kModuleName);
+  // The letterhead first: a run it refuses has written nothing.
+  LoadLetterhead();
   OpenRentalFiles();
   LoadParameterTable();
-  LoadLetterhead();
 }
 
 std::string PrintProgramPath() { return HostPath(Session().program_directory + "QEBPRINT"); }

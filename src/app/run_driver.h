@@ -11,9 +11,10 @@ namespace quarnell {
 inline constexpr char kModuleName[] = "QUARNELL";
 
 // Reads the configuration (environment, session and terminal files), makes the root directory
-// the current directory when it is set, sets the module name, opens the thirteen rental files,
-// merges the parameter table and reads the agency letterhead. A root that cannot be entered is an
-// error stop; a record file that cannot be opened ends the program inside the record-file layer.
+// the current directory when it is set, sets the module name, reads the agency letterhead, opens
+// the thirteen rental files and merges the parameter table. A root that cannot be entered and the
+// placeholder letterhead of a new installation are error stops; a record file that cannot be
+// opened ends the program inside the record-file layer.
 void StartUpWithoutScreen();
 
 // The print program as the driver starts it: the program directory followed by "QEBPRINT",

@@ -44,8 +44,7 @@ std::string CodePoint(char32_t character) {
 std::string SettingsText(std::string_view bytes, const std::string& host_path) {
   if (!ReadsAsUtf8(bytes)) return std::string(bytes);
   // Some editors open a UTF-8 file with a byte order mark; it is no character of the settings.
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
   std::vector<MissingCharacter> missing;
   std::string text = Utf8ToCp850Replacing(bytes, '?', &missing).value_or(std::string());
   for (const MissingCharacter& m : missing) {

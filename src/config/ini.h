@@ -34,6 +34,9 @@ std::string IniName(std::string_view name);
 // Whether the bytes of a settings file are read as UTF-8 (valid UTF-8 with a byte beyond ASCII).
 bool ReadsAsUtf8(std::string_view bytes);
 
+// Some editors open a UTF-8 file with this mark; it is no character of the settings.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // The largest settings file read; real ones are a few hundred bytes.
 inline constexpr size_t kMaxSettingsFileBytes = 1 << 20;
 

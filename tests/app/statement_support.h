@@ -92,7 +92,8 @@ class TestAgency {
   explicit TestAgency(const std::vector<std::string>& init_options = {}) {
     std::ostringstream out, err;
     const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
-    std::vector<std::string> init = {"init", root()};
+    std::vector<std::string> init = {"init",     root(),     "--agency-name", "AGENCIA DE PROVES",
+                                     "--tax-id", "B00000000"};
     init.insert(init.end(), init_options.begin(), init_options.end());
     EXPECT_EQ(RunDataTool(init, DataToolContext{install, &out, &err}), 0) << err.str();
     env_.Set("QEBROOT", root());

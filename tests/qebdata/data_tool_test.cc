@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/letterhead.h"
 #include "app/record_csv.h"
 #include "app/record_layouts.h"
 #include "config/ini.h"
@@ -93,7 +94,9 @@ TEST(InitTest, LaysOutTheShippedDataRecordFilesAndSession) {
   ToolRun run = RunTool({"init", root.dir()});
   ASSERT_EQ(run.exit, 0) << run.err;
   EXPECT_TRUE(fs::exists(root.file("Tova.ini")));
-  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text1"), "FINQUES DEL PORT, S.L.");
+  // A new agency's own letterhead is not known: the placeholder stands in for it.
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text1"), kPlaceholderAgencyName);
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text7"), "");
   for (const char* folder : {"FORMS", "LOCALE", "AJUDA"}) {
     EXPECT_TRUE(fs::is_directory(root.file(folder))) << folder;
   }
@@ -133,6 +136,94 @@ TEST(InitTest, RunningItAgainKeepsRecordsAndSettings) {
   EXPECT_TRUE(fs::exists(RecordFilePath(root.dir(), sections))) << "a lost file comes back";
 }
 
+// The letterhead options of init write section Empresa of Tova.ini, new or the administrator's
+// own, and leave every other line of it as it was.
+TEST(InitTest, WritesTheAgencysLetterhead) {
+  FakeClock clock(20260115);
+  const std::vector<std::string> options = {"--agency-name", "FINQUES DE L'EMPORDÀ, S.L.",
+                                            "--line",        "C. MAJOR, 1",
+                                            "--line",        "17600 FIGUERES",
+                                            "--tax-id",      "b-17000000"};
+  const std::string cp850_name = "FINQUES DE L'EMPORDÀ, S.L."_cp850;
+  struct Case {
+    const char* name;
+    std::string tova;   // Tova.ini before init; empty for a new installation
+    std::string after;  // Tova.ini after it; empty when only the values are checked
+  };
+  const Case cases[] = {
+      {"new installation", "", ""},
+      {"the administrator's own file, CR LF, a second Empresa section never read",
+       "; mine\r\n[Usuari]\r\nDatOrdre=AMD\r\n[empresa]\r\nText2=OLD ; old line\r\n"
+       "Text5=OLD 5\r\n\r\n; end\r\n[Empresa]\r\nText1=NOT READ\r\n",
+       "; mine\r\n[Usuari]\r\nDatOrdre=AMD\r\n[empresa]\r\nText2=C. MAJOR, 1\r\n"
+       "Text5=\r\nText1=" +
+           cp850_name +
+           "\r\nText3=17600 FIGUERES\r\nText4=\r\nText6=\r\n"
+           "Text7=b-17000000\r\n\r\n; end\r\n[Empresa]\r\nText1=NOT READ\r\n"},
+      {"no Empresa section", "[Usuari]\nDatOrdre=AMD",
+       "[Usuari]\nDatOrdre=AMD\n\n[Empresa]\nText1=" + cp850_name +
+           "\nText2=C. MAJOR, 1\nText3=17600 FIGUERES\nText4=\nText5=\nText6=\nText7=b-17000000\n"},
+      {"saved as UTF-8", "[Usuari]\nIdioma=CAT ; català\n[Empresa]\nText1=X\n",
+       "[Usuari]\nIdioma=CAT ; català\n[Empresa]\nText1=FINQUES DE L'EMPORDÀ, S.L.\n"
+       "Text2=C. MAJOR, 1\nText3=17600 FIGUERES\nText4=\nText5=\nText6=\nText7=b-17000000\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir root;
+    if (!c.tova.empty()) root.Write("Tova.ini", c.tova);
+    std::vector<std::string> args = {"init", root.dir()};
+    args.insert(args.end(), options.begin(), options.end());
+    ToolRun run = RunTool(args);
+    ASSERT_EQ(run.exit, 0) << run.err;
+    if (!c.after.empty()) {
+      EXPECT_EQ(root.Read("Tova.ini"), c.after);
+    }
+    const std::string tova = root.file("Tova.ini");
+    EXPECT_EQ(ReadIni(tova, "Empresa", "Text1"), cp850_name);
+    EXPECT_EQ(ReadIni(tova, "Empresa", "Text2"), "C. MAJOR, 1");
+    EXPECT_EQ(ReadIni(tova, "Empresa", "Text3"), "17600 FIGUERES");
+    EXPECT_EQ(ReadIni(tova, "Empresa", "Text6"), "");
+    EXPECT_EQ(ReadIni(tova, "Empresa", "Text7"), "b-17000000");
+  }
+
+  // Only what is given changes; init without options keeps the letterhead.
+  TempDir root;
+  ASSERT_EQ(RunTool({"init", root.dir(), "--agency-name", "A", "--line", "B"}).exit, 0);
+  ASSERT_EQ(RunTool({"init", root.dir(), "--tax-id", "B1"}).exit, 0);
+  ASSERT_EQ(RunTool({"init", root.dir()}).exit, 0);
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text1"), "A");
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text2"), "B");
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text7"), "B1");
+}
+
+TEST(InitTest, ALetterheadThatCannotBeStoredIsRefusedBeforeAnythingIsWritten) {
+  TempDir parent;
+  const std::string root = parent.file("agency");
+  const std::vector<std::vector<std::string>> cases = {
+      {"--agency-name", "10 €"},  // no euro sign in code page 850
+      {"--agency-name", "A; B"},
+      {"--line", "A\tB"},
+      {"--agency-name", " "},
+      {"--agency-name", std::string(kPlaceholderAgencyName)},
+      {"--line", "1", "--line", "2", "--line", "3", "--line", "4", "--line", "5", "--line", "6"},
+      {"--tax-id"},
+      {"--name", "A"},
+  };
+  for (const std::vector<std::string>& options : cases) {
+    SCOPED_TRACE(options[0] + " " + (options.size() > 1 ? options[1] : ""));
+    std::vector<std::string> args = {"init", root};
+    args.insert(args.end(), options.begin(), options.end());
+    ToolRun run = RunTool(args);
+    EXPECT_EQ(run.exit, kExitBadInput);
+    EXPECT_NE(run.err.find(options[0] == "--name"  ? "--name"
+                           : options.back() == "6" ? "--line"
+                                                   : options[0]),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(root));
+  }
+}
+
 TEST(DemoTest, ImportsEveryDemoFileAndRefusesAFilledInstallation) {
   FakeClock clock;
   TempDir root;
@@ -145,6 +236,10 @@ TEST(DemoTest, ImportsEveryDemoFileAndRefusesAFilledInstallation) {
     EXPECT_GT(rows, 0u) << file.base_name;
     EXPECT_EQ(StoredRecords(root.dir(), file).size(), rows) << file.base_name;
   }
+  // The demo agency prints under its own letterhead, with a working date after its records.
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text1"), "FINQUES DEL PORT, S.L.");
+  EXPECT_EQ(ReadIni(root.file("Tova.ini"), "Empresa", "Text7"), "B-65432109");
+  EXPECT_EQ(ReadIni(root.file("tmp/TovaTerm.ini"), "Sistema", "Data"), "20260115");
   const std::string owners = Export(root.dir(), "VPropiet");
   run = RunTool({"demo", root.dir()});
   EXPECT_EQ(run.exit, kExitBadInput);
@@ -366,6 +461,17 @@ TEST(UsageTest, BadUsageExitsWithTwoAndSaysWhy) {
     ToolRun run = RunTool(c.args);
     EXPECT_EQ(run.exit, kExitBadInput) << run.err;
     EXPECT_NE(run.err.find(c.message_part), std::string::npos) << run.err;
+  }
+}
+
+TEST(UsageTest, HelpPrintsTheUsageOnStandardOutput) {
+  for (const char* help : {"--help", "-h", "help"}) {
+    ToolRun run = RunTool({help});
+    EXPECT_EQ(run.exit, 0) << help;
+    EXPECT_EQ(run.err, "") << help;
+    for (const char* part : {"qebdata init ROOT", "--agency-name", "--tax-id", "qebdata demo"}) {
+      EXPECT_NE(run.out.find(part), std::string::npos) << help << " " << part;
+    }
   }
 }
 

@@ -42,7 +42,11 @@ class BatchTest : public ::testing::Test {
   void SetUp() override {
     std::ostringstream out, err;
     const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
-    ASSERT_EQ(RunDataTool({"init", root()}, DataToolContext{install, &out, &err}), 0) << err.str();
+    ASSERT_EQ(
+        RunDataTool({"init", root(), "--agency-name", "AGENCIA DE PROVES", "--tax-id", "B00000000"},
+                    DataToolContext{install, &out, &err}),
+        0)
+        << err.str();
     Import("VPropiet", "owner,name,state,language,tax_id\n1,PUIG*JOSEP,0,CAT,ES11111111H\n");
     Import("VGrups", "owner,property,description,section\n1,1,FINCA,2\n");
     Import("VDepBase", "owner,property,unit,description\n1,1,1,PIS\n");
@@ -364,6 +368,25 @@ TEST_F(BatchTest, AKilledRunLeavesTheLastCompleteReport) {
   EXPECT_EQ(RunQuarnellProgram(scratch_, RunArguments("N", "1", false)).exit, 0);
   EXPECT_EQ(unfinished(), std::vector<std::string>{});
   EXPECT_EQ(agency.Read("tmp/qebprint.tmp"), complete);
+}
+
+// A new installation's letterhead is a placeholder: no statement goes out under it, and the
+// message says which file and section to edit.
+TEST_F(BatchTest, ThePlaceholderLetterheadIsRefusedBeforeAnythingIsWritten) {
+  std::filesystem::copy_file(std::string(QEB_SOURCE_DIR) + "/install/Tova.ini",
+                             agency_.file("Tova.ini"),
+                             std::filesystem::copy_options::overwrite_existing);
+  Outcome outcome = RunQuarnellProgram(
+      scratch_, {"--batch", "--date", "31122023", "--from", "1", "--to", "9999", "--layout", "N"});
+  EXPECT_EQ(outcome.exit, 1);
+  for (const std::string& part :
+       {"quarnell: the agency's letterhead in " + root() + "Tova.ini", std::string("placeholder"),
+        std::string("[Empresa]"), "qebdata init " + agency_.path().string() + " --agency-name"}) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << part << "\n" << outcome.err;
+  }
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_FALSE(Exists("DADES/VParam.tab"));
+  EXPECT_FALSE(Exists("tmp/qebprint.tmp"));
 }
 
 }  // namespace

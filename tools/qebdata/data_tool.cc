@@ -4,14 +4,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "app/letterhead.h"
 #include "app/record_layouts.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "records/engine/record_call.h"
 #include "records/record_files.h"
+#include "text/cp850.h"
+#include "text/folding.h"
 #include "tools/qebdata/copy.h"
 #include "tools/qebdata/installation.h"
 #include "tools/qebdata/synthetic_agency.h"
@@ -22,15 +26,20 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kUsage[] =
-    "usage: qebdata init ROOT [--server SERVER]\n"
+    "usage: qebdata init ROOT [--server SERVER] [--agency-name NAME] [--line TEXT]... [--tax-id "
+    "ID]\n"
     "       qebdata import ROOT BASE FILE.csv\n"
     "       qebdata export ROOT BASE [FILE.csv]\n"
     "       qebdata demo ROOT\n"
     "       qebdata generate ROOT --owners N [--seed S]\n"
     "       qebdata copy FROM_ROOT TO_ROOT\n"
     "       qebdata dictionaries DIRECTORY\n"
+    "       qebdata --help\n"
     "ROOT is an installation directory; BASE a record file (VPropiet, VCobros, ...);\n"
-    "SERVER a PostgreSQL database (a connection URI, keyword=value pairs or a service name).\n";
+    "SERVER a PostgreSQL database (a connection URI, keyword=value pairs or a service name).\n"
+    "init writes the agency's letterhead into ROOT/Tova.ini: --agency-name its first line,\n"
+    "--line each line under it (address, town, telephone; up to five), --tax-id the tax\n"
+    "identifier. Statements are refused until the letterhead is the agency's own.\n";
 
 int Usage(std::ostream& err, const std::string& problem) {
   err << "qebdata: " << problem << "\n" << kUsage;
@@ -127,18 +136,99 @@ int NameServer(const std::string& root, const std::string& server, const DataToo
   return kExitOk;
 }
 
-int Init(const std::string& root, const DataToolContext& context,
-         const std::string* server = nullptr) {
+int Init(const std::string& root, const InstallationSettings& settings,
+         const DataToolContext& context, const std::string* server = nullptr) {
   if (server != nullptr) {
     if (int exit = NameServer(root, *server, context); exit != kExitOk) return exit;
   }
   if (int exit = SelectStorage(root, *context.err); exit != kExitOk) return exit;
   std::string error;
-  if (!InitInstallation(root, context.install_dir, &error)) {
+  if (!InitInstallation(root, context.install_dir, settings, &error)) {
     *context.err << "qebdata: " << error << "\n";
     return kExitFailure;
   }
   return kExitOk;
+}
+
+// A letterhead text typed on the command line (UTF-8) as Tova.ini holds it, or false with
+// *error naming the option.
+bool LetterheadText(const std::string& option, const std::string& typed, std::string* text,
+                    std::string* error) {
+  size_t bad = 0;
+  std::optional<std::string> converted = Utf8ToCp850(typed, &bad);
+  if (!converted) {
+    *error = option + ": \"" + typed + "\" holds a character code page 850 cannot hold (at byte " +
+             std::to_string(bad + 1) + ")";
+    return false;
+  }
+  for (const char c : *converted) {
+    if (c == ';' || static_cast<unsigned char>(c) < 0x20) {
+      *error = option + ": a letterhead line cannot hold \";\" or control characters";
+      return false;
+    }
+  }
+  *text = *converted;
+  return true;
+}
+
+// The options of init (after ROOT): --server, kept as typed, and the letterhead as the keys of
+// section Empresa: --agency-name sets Text1, the --line options Text2 to Text6 in their order (all
+// five, so old lines do not stay under new ones), --tax-id Text7. Options not given leave their
+// keys as they are.
+bool ParseInitOptions(const std::vector<std::string>& args, InstallationSettings* settings,
+                      std::optional<std::string>* server, std::string* error) {
+  std::optional<std::string> name, tax_id;
+  std::vector<std::string> lines;
+  for (size_t i = 2; i < args.size(); i += 2) {
+    const std::string& option = args[i];
+    if (option != "--server" && option != "--agency-name" && option != "--line" &&
+        option != "--tax-id") {
+      *error = "unknown option " + option + " for init";
+      return false;
+    }
+    if (i + 1 >= args.size()) {
+      *error = option + " needs a value";
+      return false;
+    }
+    if (option == "--server") {
+      *server = args[i + 1];
+      continue;
+    }
+    std::string text;
+    if (!LetterheadText(option, args[i + 1], &text, error)) return false;
+    if (option == "--agency-name") name = text;
+    if (option == "--tax-id") tax_id = text;
+    if (option == "--line") lines.push_back(text);
+  }
+  if (name && (IsAllChar(*name, ' ') || *name == kPlaceholderAgencyName)) {
+    *error = "--agency-name: the agency's own name is needed";
+    return false;
+  }
+  if (lines.size() > kLetterheadTexts - 2) {
+    *error = "--line: at most " + std::to_string(kLetterheadTexts - 2) + " lines under the name";
+    return false;
+  }
+  if (name) settings->letterhead.push_back({"Text1", *name});
+  if (!lines.empty()) {
+    lines.resize(kLetterheadTexts - 2);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      settings->letterhead.push_back({"Text" + std::to_string(i + 2), lines[i]});
+    }
+  }
+  if (tax_id) settings->letterhead.push_back({"Text" + std::to_string(kLetterheadTexts), *tax_id});
+  return true;
+}
+
+// Init, then the demo agency's letterhead and working date, for the demo and the synthetic
+// agency alike.
+int InitWithDemoSettings(const std::string& root, const DataToolContext& context) {
+  InstallationSettings settings;
+  std::string error;
+  if (!DemoSettings(context.install_dir, &settings, &error)) {
+    *context.err << "qebdata: " << error << "\n";
+    return kExitFailure;
+  }
+  return Init(root, settings, context);
 }
 
 // The demo and the synthetic agency fill a fresh installation; mixing either into existing
@@ -160,7 +250,7 @@ int RequireEmptyFiles(const std::string& root, std::ostream& err) {
 }
 
 int Demo(const std::string& root, const DataToolContext& context) {
-  if (int exit = Init(root, context); exit != kExitOk) return exit;
+  if (int exit = InitWithDemoSettings(root, context); exit != kExitOk) return exit;
   if (int exit = RequireEmptyFiles(root, *context.err); exit != kExitOk) return exit;
   for (const FileLayout& file : kRentalFiles) {
     const fs::path csv =
@@ -230,7 +320,7 @@ int Generate(const std::vector<std::string>& args, const DataToolContext& contex
     }
   }
   if (!have_owners) return Usage(*context.err, "generate needs --owners N");
-  if (int exit = Init(root, context); exit != kExitOk) return exit;
+  if (int exit = InitWithDemoSettings(root, context); exit != kExitOk) return exit;
   if (int exit = RequireEmptyFiles(root, *context.err); exit != kExitOk) return exit;
   return GenerateAgency(root, static_cast<int32_t>(owners), static_cast<uint64_t>(seed),
                         *context.err);
@@ -243,9 +333,16 @@ int RunDataTool(const std::vector<std::string>& args, const DataToolContext& con
   if (args.empty()) return Usage(err, "no command");
   const std::string& command = args[0];
   const size_t count = args.size();
-  if (command == "init" && count == 2) return Init(args[1], context);
-  if (command == "init" && count == 4 && args[2] == "--server") {
-    return Init(args[1], context, &args[3]);
+  if (command == "--help" || command == "-h" || command == "help") {
+    *context.out << kUsage;
+    return kExitOk;
+  }
+  if (command == "init" && count >= 2) {
+    InstallationSettings settings;
+    std::optional<std::string> server;
+    std::string error;
+    if (!ParseInitOptions(args, &settings, &server, &error)) return Usage(err, error);
+    return Init(args[1], settings, context, server ? &*server : nullptr);
   }
   if (command == "copy" && count == 3) {
     for (const std::string& root : {args[1], args[2]}) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "app/letterhead.h"
+#include "config/ini.h"
 #include "config/paths.h"
 #include "records/engine/record_call.h"
 #include "text/clock.h"
@@ -142,6 +144,17 @@ bool WriteSessionFiles(const std::string& root, std::string* error) {
          WriteNewFile(session / "TovaTerm.ini", terminal_file, error);
 }
 
+bool ApplySettings(const std::string& root, const InstallationSettings& settings,
+                   std::string* error) {
+  if (!settings.letterhead.empty() &&
+      !SetSettings(HostPath(root + "/Tova.ini"), "Empresa", settings.letterhead, error)) {
+    return false;
+  }
+  return settings.working_date.empty() ||
+         SetSettings(HostPath(root + "/tmp/TovaTerm.ini"), "Sistema",
+                     {{"Data", settings.working_date}}, error);
+}
+
 }  // namespace
 
 std::string RecordFilePath(const std::string& root, const FileLayout& file) {
@@ -152,7 +165,8 @@ std::string DictionaryPath(const std::string& root, const FileLayout& file) {
   return HostPath(root + "/ddf/" + std::string(file.base_name) + ".xdf");
 }
 
-bool InitInstallation(const std::string& root, const std::string& install_dir, std::string* error) {
+bool InitInstallation(const std::string& root, const std::string& install_dir,
+                      const InstallationSettings& settings, std::string* error) {
   std::error_code ec;
   fs::create_directories(root, ec);
   if (ec) {
@@ -160,7 +174,23 @@ bool InitInstallation(const std::string& root, const std::string& install_dir, s
     return false;
   }
   return CopyShippedData(root, install_dir, error) && CreateRecordFiles(root, error) &&
-         WriteSessionFiles(root, error);
+         WriteSessionFiles(root, error) && ApplySettings(root, settings, error);
+}
+
+bool DemoSettings(const std::string& install_dir, InstallationSettings* settings,
+                  std::string* error) {
+  const std::string file = install_dir + "/demo/agency.ini";
+  settings->letterhead.clear();
+  for (int i = 1; i <= kLetterheadTexts; ++i) {
+    const std::string key = "Text" + std::to_string(i);
+    settings->letterhead.push_back({key, ReadIni(file, "Empresa", key)});
+  }
+  settings->working_date = ReadIni(file, "Sistema", "Data");
+  if (settings->letterhead[0].value.empty() || settings->working_date.empty()) {
+    *error = "the demo agency's settings " + file + " are missing or incomplete";
+    return false;
+  }
+  return true;
 }
 
 bool WriteDictionaries(const std::string& directory, std::string* error) {
