@@ -201,14 +201,15 @@ void KeyDecoder::Feed(uint8_t byte) {
     case State::kSs3: {
       state_ = State::kGround;
       KeyName name = LetterKey(byte);
+      const int alt = alt_prefix_ ? kAlt : 0;
       if (name != kNoKey) {
-        Emit(KeyCode(name, 0));
+        Emit(KeyCode(name, alt));
       } else if (byte == 'M') {
         Emit(kKeyEnter);  // Enter of the keypad in application mode
       } else if (byte >= 'a' && byte <= 'd') {
         // rxvt's Ctrl with the arrows
         static constexpr KeyName kArrows[] = {kUp, kDown, kRight, kLeft};
-        Emit(KeyCode(kArrows[byte - 'a'], kCtrl));
+        Emit(KeyCode(kArrows[byte - 'a'], kCtrl | alt));
       }
       break;
     }
@@ -223,6 +224,7 @@ void KeyDecoder::Feed(uint8_t byte) {
       Utf8(byte);
       break;
   }
+  if (state_ == State::kGround) alt_prefix_ = false;
 }
 
 void KeyDecoder::Ground(uint8_t byte) {
@@ -250,14 +252,20 @@ void KeyDecoder::Escape(uint8_t byte) {
   } else if (byte == 'O') {
     state_ = State::kSs3;
   } else if (byte == 0x1B) {
-    Emit(kKeyEsc);
+    // rxvt sends Alt with a key as Esc before the key's own sequence; a third Esc makes the first
+    // a key of its own.
+    if (alt_prefix_) Emit(kKeyEsc);
+    alt_prefix_ = true;
     state_ = State::kEscape;
-  } else if (int scan = AltScanCode(byte); scan != 0) {
-    Emit(scan * 256);
   } else {
-    // Esc and then another key, arrived together.
-    Emit(kKeyEsc);
-    Ground(byte);
+    if (alt_prefix_) Emit(kKeyEsc);
+    if (int scan = AltScanCode(byte); scan != 0) {
+      Emit(scan * 256);
+    } else {
+      // Esc and then another key, arrived together.
+      Emit(kKeyEsc);
+      Ground(byte);
+    }
   }
 }
 
@@ -290,14 +298,14 @@ void KeyDecoder::DispatchCsi(uint8_t final_byte) {
     Emit(kKeyShiftTab);
     return;
   }
-  int modifiers = Modifiers(p);
+  int modifiers = Modifiers(p) | (alt_prefix_ ? kAlt : 0);
   KeyName name = LetterKey(final_byte);
   if (final_byte == '~') {
     name = TildeKey(p[0]);
   } else if (final_byte == '^' || final_byte == '$' || final_byte == '@') {
     // rxvt marks Ctrl, Shift and both by the final byte instead of a parameter.
     name = TildeKey(p[0]);
-    modifiers = final_byte == '^' ? kCtrl : final_byte == '$' ? kShift : kCtrl | kShift;
+    modifiers |= final_byte == '^' ? kCtrl : final_byte == '$' ? kShift : kCtrl | kShift;
   }
   if (name != kNoKey) Emit(KeyCode(name, modifiers));
 }
@@ -326,8 +334,12 @@ void KeyDecoder::Utf8(uint8_t byte) {
 }
 
 void KeyDecoder::Pause() {
-  if (state_ == State::kEscape) Emit(kKeyEsc);
+  if (state_ == State::kEscape) {
+    if (alt_prefix_) Emit(kKeyEsc);
+    Emit(kKeyEsc);
+  }
   state_ = State::kGround;
+  alt_prefix_ = false;
 }
 
 void KeyDecoder::Emit(int key) { keys_.push_back(static_cast<int16_t>(key)); }
@@ -348,6 +360,7 @@ std::optional<int16_t> KeyDecoder::TakeKey() {
 void KeyDecoder::Reset() {
   keys_.clear();
   state_ = State::kGround;
+  alt_prefix_ = false;
   sequence_.clear();
 }
 

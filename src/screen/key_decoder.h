@@ -47,7 +47,8 @@ class KeyDecoder {
 
   bool utf8_;
   State state_ = State::kGround;
-  std::string sequence_;  // parameter and intermediate bytes of a CSI sequence
+  bool alt_prefix_ = false;  // an Esc came before the Esc of the sequence under way
+  std::string sequence_;     // parameter and intermediate bytes of a CSI sequence
   char32_t character_ = 0;
   int continuation_bytes_ = 0;
   std::deque<int16_t> keys_;
