@@ -560,6 +560,11 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
       DropBatch();
       return status;
     }
+    if (!BeyondInKeyOrder(forward, batch_.Bytes(batch_row_, 2), found.position, *bound_key,
+                          bound_position)) {
+      DropBatch();
+      return kRecordIoError;
+    }
     if (equal) {
       layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(found.data.data()),
                                  &comparable_);

@@ -23,6 +23,17 @@ struct CallBuffers {
   uint32_t capacity() const { return data != nullptr && data_length != nullptr ? *data_length : 0; }
 };
 
+// Whether a record found at (`key`, `position`), `key` in comparable form, lies beyond
+// (`bound_key`, `bound_position`) in key order, in the direction read. Storages check each record
+// a read hands back against where the read started: damage can put rows out of order without the
+// storage noticing, and a walk that went on from them would skip or repeat records.
+inline bool BeyondInKeyOrder(bool forward, std::string_view key, int64_t position,
+                             std::string_view bound_key, int64_t bound_position) {
+  const int order = key.compare(bound_key);
+  if (order != 0) return forward ? order > 0 : order < 0;
+  return forward ? position > bound_position : position < bound_position;
+}
+
 class RecordFile {
  public:
   virtual ~RecordFile() = default;

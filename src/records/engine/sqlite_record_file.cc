@@ -591,6 +591,10 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
     live_ = nullptr;
     int16_t status = Find(stmt, key, equal);
     if (status != kRecordOk) return status;
+    if (!BeyondInKeyOrder(forward, found_key_, found_position_, *bound_key, bound_position)) {
+      sqlite3_reset(stmt);
+      return kRecordIoError;
+    }
     live_ = stmt;
     if (lock) {
       status = RefreshLocked(key);

@@ -508,6 +508,35 @@ TEST_P(RecordCallTest, ARecordThatDisagreesWithItsKeyIsDamage) {
   EXPECT_EQ(Record("CCCC", 1), file_.record().substr(0, 12));
 }
 
+// An index whose order no longer matches its rows (here, one declared in the schema as descending
+// while its pages hold ascending keys) hands rows back out of order; a walk must stop on them.
+TEST(RecordCallDamage, RowsOutOfKeyOrderAreDamage) {
+  TempDir dir;
+  const std::string path = dir.file("file.dat");
+  ASSERT_EQ(kRecordOk, CreateFile(path, MakeCreateData(4, {{{1, 4, 0}}})));
+  {
+    EngineClient file;
+    ASSERT_EQ(kRecordOk, file.Open(path));
+    for (const char* code : {"AAAA", "BBBB", "CCCC", "DDDD"})
+      ASSERT_EQ(kRecordOk, file.Insert(code));
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                    "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = "
+                                    "'CREATE INDEX records_k0 ON records (k0 DESC, p)' "
+                                    "WHERE name = 'records_k0'",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+
+  EngineClient file;
+  ASSERT_EQ(kRecordOk, file.Open(path));
+  std::vector<std::string> codes;
+  int16_t status = file.Read(kOpGetFirst);
+  for (; status == kRecordOk; status = file.Read(kOpGetNext)) codes.push_back(file.record());
+  EXPECT_EQ(kRecordIoError, status) << ::testing::PrintToString(codes);
+}
+
 // A directory the user may not write to (no room for the journal and lock files) is a matter of
 // permissions, not of a damaged file.
 TEST(RecordCallPermissions, AClosedDirectoryIsNoPermissionNotDamage) {
