@@ -495,4 +495,18 @@ int Weekday(const Date& date) {
   return static_cast<int>((weekday % 7 + 7) % 7) + 1;
 }
 
+bool IsRealDate(const Date& date) {
+  if (date.size() != 4) return false;
+  for (const char c : date) {
+    if (static_cast<unsigned char>(c) < 128 || static_cast<unsigned char>(c) > 128 + 99) {
+      return false;
+    }
+  }
+  const Ymd day = Split(date);
+  const int32_t number = DateNumber(date);
+  if (number >= kReformDay && number < kReformDay + 10) return false;
+  return day.year >= 1 && day.month >= 1 && day.month <= 12 && day.day >= 1 &&
+         day.day <= MonthLength(day.month, day.year, number < kReformDay);
+}
+
 }  // namespace quarnell

@@ -46,6 +46,11 @@ Date MakeDate(int32_t yyyymmdd);
 // The number year * 10000 + month * 100 + day of a packed date.
 int32_t DateNumber(const Date& date);
 
+// Whether `date` is four packed bytes of a day that exists (Julian calendar before the reform,
+// Gregorian from 15 October 1582; the ten days between do not exist) from the year 1 on. The empty
+// date is not a day.
+bool IsRealDate(const Date& date);
+
 }  // namespace quarnell
 
 #endif  // QUARNELL_TEXT_DATES_H_

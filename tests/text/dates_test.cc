@@ -288,6 +288,33 @@ TEST_F(FormatDateTest, SettingsAreReadOncePerRun) {
   EXPECT_EQ(FormatDate(MakeDate(20240305), 0, "DMA"), "5.3.2024  ");
 }
 
+TEST(RealDateTest, OnlyDaysThatExist) {
+  struct Case {
+    std::string date;  // packed
+    bool real;
+  };
+  const Case cases[] = {
+      {MakeDate(20250305), true},
+      {MakeDate(20240229), true},  // leap year
+      {MakeDate(20250229), false},
+      {MakeDate(19000229), false},  // Gregorian: not a leap year
+      {MakeDate(15000229), true},   // Julian: every fourth year
+      {MakeDate(15821004), true},   // the last Julian day
+      {MakeDate(15821010), false},  // dropped by the reform
+      {MakeDate(15821015), true},
+      {MakeDate(20251301), false},
+      {MakeDate(20250431), false},
+      {MakeDate(20250100), false},
+      {MakeDate(101), false},  // year 0
+      {EmptyDate(), false},
+      {std::string("\x94\x99\x83\xFF", 4), false},  // a byte that packs no digits
+      {MakeDate(20250305).substr(0, 3), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsRealDate(c.date), c.real) << DateNumber(c.date);
+  }
+}
+
 TEST(DateArithmeticTest, DateAdd) {
   struct Case {
     int32_t date;
