@@ -261,7 +261,7 @@ TEST(DemoTest, ReadsThroughTheProgramsRecordFileLayer) {
   ASSERT_EQ(status, 0);
 
   EXPECT_EQ(GetByKeyStatus(6, 0, OwnerKey(5), 0), 0);
-  EXPECT_EQ(ReadText(owner, RentalField("VPropiet", "tax_id")), "ESB61234567      ");
+  EXPECT_EQ(ReadText(owner, RentalField("VPropiet", "tax_id")), "ESB61234563      ");
   EXPECT_EQ(GetByKeyStatus(6, 1, "CAUBET*JOAN", 1), 0) << "the owner pick list's key";
   EXPECT_EQ(CodeValue(ReadCode(owner, RentalField("VPropiet", "owner"))), 9);
 
