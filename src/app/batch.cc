@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 
+#include "app/check_command.h"
 #include "app/rental_reader.h"
 #include "app/run_driver.h"
 #include "app/statement.h"
@@ -26,18 +27,10 @@ namespace {
 // Dates are packed with four digits of year.
 constexpr int64_t kLastYear = 9999;
 
-// The process's peak resident size since it started this program (VmHWM), 0 when unknown. Unlike
-// getrusage, it does not count what the parent held before the program was started.
-long PeakResidentKib() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return 0;
-}
-
 constexpr char kUsage[] =
     "usage: quarnell --batch --date DATE --from CODE --to CODE --layout N|F [--no-print] "
+    "[--stats]\n"
+    "       quarnell --check --date DATE --from CODE --to CODE --layout N|F [--format text|csv] "
     "[--stats]\n"
     "       quarnell --help\n";
 
@@ -45,6 +38,9 @@ constexpr char kHelp[] =
     "Prints the yearly operating statement of every property of the selected owners.\n"
     "\n"
     "  --batch           run one statement without the screen\n"
+    "  --check           list what the statement of these arguments would skip or treat\n"
+    "                    differently in the data, one finding a line; prints nothing\n"
+    "  --format text|csv --check: findings as lines (text) or as CSV for a spreadsheet\n"
     "  --date DATE       statement date: day, month, year (31122025, 31/12/2025, 31.12.25)\n"
     "  --from CODE       first owner code (1 to 9999)\n"
     "  --to CODE         last owner code (1 to 9999, not below --from)\n"
@@ -52,12 +48,16 @@ constexpr char kHelp[] =
     "  --no-print        leave the spool file for later; do not start the print program\n"
     "  --stats           owners, records read, time and peak memory on standard error at the end\n"
     "\n"
+    "Every --batch run first checks the data of the run and, when it finds anything, says so in\n"
+    "one line on standard error (the run goes on); --check lists the findings.\n"
+    "\n"
     "Environment: QEBROOT the installation root (record files in DADES/), QEBTMP the session\n"
     "directory (Sessio.ini, TovaTerm.ini, the spool file qebprint.tmp), QEBEXE the directory of\n"
     "the print program qebprint. The spool file's path is printed on standard output.\n"
     "Exit status: 0 done, 1 a failure of the system or of the print program (message on standard\n"
-    "error), 2 bad arguments (nothing written). One run at a time uses a session directory: a\n"
-    "second one waits 2 seconds, then stops with status 1.\n";
+    "error), 2 bad arguments (nothing written), 3 (--check only) the data of the run has\n"
+    "findings. One run at a time uses a session directory: a second one waits 2 seconds, then\n"
+    "stops with status 1.\n";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -75,21 +75,6 @@ std::optional<std::string> OwnerCode(const std::string& option, const std::strin
     return std::nullopt;
   }
   return packed;
-}
-
-// Directories of the environment as absolute paths, so that they still hold once the root is the
-// current directory. The root also gets its final "/": file names are appended to it directly.
-void AnchorDirectories() {
-  const std::string here = std::filesystem::current_path().string() + "/";
-  for (const char* name : {"QEBROOT", "QEBTMP", "QEBEXE"}) {
-    std::string value = EnvironmentValue(name);
-    if (value.empty()) continue;
-    if (value.front() != '/') value = here + value;
-    if (std::string_view(name) == "QEBROOT" && value.back() != '/' && value.back() != '\\') {
-      value += '/';
-    }
-    setenv(name, value.c_str(), 1);
-  }
 }
 
 int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
@@ -114,6 +99,10 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     err << "quarnell: " << problem << std::endl;
     return kExitFailure;
   }
+  const auto check_started = std::chrono::steady_clock::now();
+  const CheckTotals check = ReportRunCheck(request, err);
+  const double check_seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - check_started).count();
 
   int64_t owners = 0;
   const bool show_progress = isatty(STDERR_FILENO) == 1;
@@ -134,7 +123,10 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     err << "quarnell: " << owners << " owners, " << StatementRecordsRead() << " records read in "
-        << seconds << " s, peak memory " << PeakResidentKib() << " KiB" << std::endl;
+        << seconds - check_seconds << " s, peak memory " << PeakResidentKib() << " KiB"
+        << std::endl;
+    err << "quarnell: the check before the run: " << check.findings << " findings, "
+        << check.records_read << " records read in " << check_seconds << " s" << std::endl;
   }
   int exit_status = kExitSuccess;
   if (request.print) {
@@ -245,6 +237,9 @@ int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::os
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     out << kUsage << "\n" << kHelp;
     return kExitSuccess;
+  }
+  if (!args.empty() && args[0] == "--check") {
+    return RunCheckCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   if (args.empty() || args[0] != "--batch") {
     err << "quarnell: the interactive program is not available yet; use --batch (quarnell --help)\n"

@@ -3,7 +3,8 @@
 //
 //   quarnell --batch --date DATE --from CODE --to CODE --layout N|F [--no-print] [--stats]
 //
-// with the same environment as the interactive program (QEBROOT, QEBTMP, QEBEXE).
+// with the same environment as the interactive program (QEBROOT, QEBTMP, QEBEXE). `quarnell
+// --check` with the same arguments lists what the run would skip in the data (app/check_command.h).
 #ifndef QUARNELL_APP_BATCH_H_
 #define QUARNELL_APP_BATCH_H_
 
@@ -17,8 +18,9 @@ namespace quarnell {
 
 // Exit statuses of the program.
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;  // the general error stop, a file that cannot be opened
-inline constexpr int kExitUsage = 2;    // bad arguments; nothing was written
+inline constexpr int kExitFailure = 1;   // the general error stop, a file that cannot be opened
+inline constexpr int kExitUsage = 2;     // bad arguments; nothing was written
+inline constexpr int kExitFindings = 3;  // --check: the data of the run has findings
 
 struct BatchRequest {
   Date statement_date;      // packed

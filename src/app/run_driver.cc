@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
 #include <vector>
 
 #include "app/letterhead.h"
@@ -20,7 +24,31 @@ extern char** environ;
 
 namespace quarnell {
 
-void StartUpWithoutScreen() {
+void AnchorDirectories() {
+  const std::string here = std::filesystem::current_path().string() + "/";
+  for (const char* name : {"QEBROOT", "QEBTMP", "QEBEXE"}) {
+    std::string value = EnvironmentValue(name);
+    if (value.empty()) continue;
+    if (value.front() != '/') value = here + value;
+    if (std::string_view(name) == "QEBROOT" && value.back() != '/' && value.back() != '\\') {
+      value += '/';
+    }
+    setenv(name, value.c_str(), 1);
+  }
+}
+
+long PeakResidentKib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
+namespace {
+
+// The configuration, the root as the current directory and the module name.
+void EnterInstallation() {
   StartConfiguration();
   const std::string& root = Session().root_directory;
   if (!root.empty()) {
@@ -31,6 +59,17 @@ void StartUpWithoutScreen() {
     }
   }
   SetModuleName(kModuleName);
+}
+
+}  // namespace
+
+void OpenInstallation() {
+  EnterInstallation();
+  OpenRentalFiles();
+}
+
+void StartUpWithoutScreen() {
+  EnterInstallation();
   // The letterhead first: a run it refuses has written nothing.
   LoadLetterhead();
   OpenRentalFiles();

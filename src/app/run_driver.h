@@ -10,11 +10,22 @@ namespace quarnell {
 
 inline constexpr char kModuleName[] = "QUARNELL";
 
+// Makes the directories of the environment (QEBROOT, QEBTMP, QEBEXE) absolute, so that they still
+// hold once the root is the current directory, and gives the root its final "/".
+void AnchorDirectories();
+
+// The process's peak resident size since it started this program (VmHWM), 0 when unknown. Unlike
+// getrusage, it does not count what the parent held before the program was started.
+long PeakResidentKib();
+
 // Reads the configuration (environment, session and terminal files), makes the root directory
-// the current directory when it is set, sets the module name, reads the agency letterhead, opens
-// the thirteen rental files and merges the parameter table. A root that cannot be entered and the
-// placeholder letterhead of a new installation are error stops; a record file that cannot be
-// opened ends the program inside the record-file layer.
+// the current directory when it is set, sets the module name and opens the thirteen rental files;
+// nothing is written and the letterhead is not read. A root that cannot be entered is an error
+// stop; a record file that cannot be opened ends the program inside the record-file layer.
+void OpenInstallation();
+
+// The same start-up, with the agency letterhead read before the files are opened (its placeholder
+// in a new installation is an error stop) and the parameter table merged after.
 void StartUpWithoutScreen();
 
 // The print program as the driver starts it: the program directory followed by "QEBPRINT",

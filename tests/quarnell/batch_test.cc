@@ -191,7 +191,11 @@ TEST_F(BatchTest, ARunWritesTheSpoolFileAndStartsThePrintProgram) {
   EXPECT_EQ(agency_.Read("tmp/printed.tmp"), spool);
   EXPECT_EQ(outcome.out, "printed\n" + root() + "tmp/qebprint.tmp\n");
   EXPECT_EQ(agency_.Read("DADES/VParam.tab").size(), 318u);
-  EXPECT_EQ(outcome.err, "");  // no progress lines when standard error is not a terminal
+  // No progress lines when standard error is not a terminal; the check of the run's data says
+  // what it found in one line, and the run goes on.
+  EXPECT_EQ(outcome.err,
+            "quarnell: 3 findings in the data of this run; quarnell --check --date 31122023 "
+            "--from 1 --to 1 --layout F lists them\n");
 }
 
 TEST_F(BatchTest, NoPrintLeavesTheSpoolFileAlone) {
@@ -202,6 +206,67 @@ TEST_F(BatchTest, NoPrintLeavesTheSpoolFileAlone) {
   EXPECT_EQ(outcome.out, root() + "tmp/qebprint.tmp\n");
   EXPECT_FALSE(Exists("tmp/printed.tmp"));
   EXPECT_NE(outcome.err.find("1 owners, "), std::string::npos) << outcome.err;
+}
+
+// --check lists the findings of the run's data on standard output, writes no file, and says by
+// its exit status whether there were any.
+TEST_F(BatchTest, CheckListsTheFindingsAndWritesNothing) {
+  const std::vector<std::string> args = {"--check", "--date", "31122023", "--from", "1",
+                                         "--to",    "9999",   "--layout", "N"};
+  Outcome outcome = RunQuarnellProgram(scratch_, args);
+  EXPECT_EQ(outcome.exit, 3) << outcome.err;
+  EXPECT_EQ(
+      outcome.out,
+      "owner 1, property 1: VGrups 1.1: section \"2\" has no USeccio record; printed with the "
+      "agency letterhead\n"
+      "owner 1, property 1, unit 1: VDepCont 1.1.1: the unit has no contract record; computed "
+      "as a contract of blank type: not housing, no reduction\n");
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_FALSE(Exists("DADES/VParam.tab"));
+  EXPECT_FALSE(Exists("tmp/qebprint.tmp"));
+
+  std::vector<std::string> csv = args;
+  csv.insert(csv.end(), {"--format", "csv"});
+  outcome = RunQuarnellProgram(scratch_, csv);
+  EXPECT_EQ(outcome.exit, 3);
+  EXPECT_TRUE(
+      outcome.out.starts_with("kind,owner,property,unit,file,key,problem,effect\n"
+                              "no-section,1,1,,VGrups,1.1,"))
+      << outcome.out;
+
+  Import("USeccio", "section,letterhead\n2,N\n");
+  Import("VDepCont", "owner,property,unit,type,date\n1,1,1,L,2020-01-01\n");
+  outcome = RunQuarnellProgram(scratch_, args);
+  EXPECT_EQ(outcome.exit, 0) << outcome.out << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  outcome = RunQuarnellProgram(scratch_, {"--batch", "--date", "31122023", "--from", "1", "--to",
+                                          "9999", "--layout", "N", "--no-print"});
+  EXPECT_EQ(outcome.exit, 0);
+  EXPECT_EQ(outcome.err, "");  // a clean run says nothing
+}
+
+TEST_F(BatchTest, CheckRefusesBadArguments) {
+  const std::vector<std::string> good = {"--check", "--date", "31122023", "--from", "1",
+                                         "--to",    "9999",   "--layout", "N"};
+  struct Case {
+    std::vector<std::string> extra;
+    std::string named;
+  };
+  const Case cases[] = {
+      {{"--format", "xml"}, "--format"},
+      {{"--format"}, "--format"},
+      {{"--format=csv", "--format", "text"}, "--format"},
+      {{"--no-print"}, "--no-print"},
+      {{"--date", "31122024"}, "--date"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = good;
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    Outcome outcome = RunQuarnellProgram(scratch_, args);
+    EXPECT_EQ(outcome.exit, 2) << c.named;
+    EXPECT_NE(outcome.err.find(c.named), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+  }
 }
 
 // Failures of the system end with status 1 and a message; the print program never sees a report
