@@ -74,16 +74,6 @@ std::string CodeText(std::string_view packed) {
   return text + "'";
 }
 
-// "3.1.2": the two-byte codes of a key joined by dots.
-std::string DottedKey(std::string_view key) {
-  std::string text;
-  for (size_t at = 0; at < key.size(); at += 2) {
-    if (at > 0) text += '.';
-    text += CodeText(key.substr(at, 2));
-  }
-  return text;
-}
-
 std::string IsoDate(const Date& date) {
   if (date == EmptyDate()) return "(no date)";
   const std::string digits = UnpackDigits(date);
@@ -717,6 +707,15 @@ class DataCheck {
 std::string Utf8(std::string_view cp850) { return Cp850ToUtf8(cp850); }
 
 }  // namespace
+
+std::string DottedKey(std::string_view packed_key) {
+  std::string text;
+  for (size_t at = 0; at < packed_key.size(); at += 2) {
+    if (at > 0) text += '.';
+    text += CodeText(packed_key.substr(at, 2));
+  }
+  return text;
+}
 
 std::string_view FindingKindName(FindingKind kind) { return kKindNames[static_cast<size_t>(kind)]; }
 

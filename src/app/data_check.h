@@ -91,6 +91,10 @@ CheckTotals CheckRunData(const CheckSettings& settings, const FindingSink& sink)
 // REQUIRES: as for CheckRunData.
 std::vector<Finding> RunDataFindings(const CheckSettings& settings);
 
+// "3.1.2": the two-byte packed codes of a key (owner, property, unit) joined by dots; a code whose
+// bytes are no packed digits shows them in hexadecimal ("x'80FF'").
+std::string DottedKey(std::string_view packed_key);
+
 // One line for a person (UTF-8, no line end): "owner 3, property 1, unit 2: VCobros 3.1.2 #4:
 // problem; effect".
 std::string FindingLine(const Finding& finding);
