@@ -720,7 +720,11 @@ std::string DottedKey(std::string_view packed_key) {
 std::string_view FindingKindName(FindingKind kind) { return kKindNames[static_cast<size_t>(kind)]; }
 
 CheckTotals CheckRunData(const CheckSettings& settings, const FindingSink& sink) {
-  return DataCheck(settings, sink).Run();
+  // The whole check sees each file as it was when it began, as the statement run does.
+  HoldRentalSnapshots();
+  const CheckTotals totals = DataCheck(settings, sink).Run();
+  ReleaseRentalSnapshots();
+  return totals;
 }
 
 std::vector<Finding> RunDataFindings(const CheckSettings& settings) {

@@ -82,8 +82,9 @@ struct CheckTotals {
 };
 
 // Walks the data of the run described by `settings` and hands each finding to `sink`, in key
-// order. Reads only: nothing is written. A read that fails is a finding and ends the walk of that
-// file alone.
+// order. Reads only: nothing is written. Each file is read as it was when the check began (a read
+// snapshot per file; one that cannot be had ends the program through the fatal access path). A
+// read that fails is a finding and ends the walk of that file alone.
 // REQUIRES: the rental files are open (OpenRentalFiles); the record areas may be overwritten.
 CheckTotals CheckRunData(const CheckSettings& settings, const FindingSink& sink);
 
