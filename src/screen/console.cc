@@ -113,18 +113,35 @@ void Console::SetWindowState(const WindowRect& window, int depth) {
   depth_ = depth;
 }
 
+char32_t CellGlyph(uint8_t character) {
+  if (character == kOptionMarkRight) return U'\u25BA';
+  if (character == kOptionMarkLeft) return U'\u25C4';
+  if (character < 0x20 || character == 0x7F) return U' ';
+  return Cp850ToUnicode(character);
+}
+
 namespace {
 
 // One row in UTF-8 without its trailing blanks. Control codes would garble a dump as they garble a
 // terminal: they show as blanks.
 std::string RowUtf8(const std::array<Cell, kScreenColumns>& row) {
-  std::string bytes;
-  for (const Cell& cell : row) {
-    const bool control = cell.character < 0x20 || cell.character == 0x7F;
-    bytes.push_back(control ? ' ' : static_cast<char>(cell.character));
+  std::u32string characters;
+  for (const Cell& cell : row) characters.push_back(CellGlyph(cell.character));
+  characters.erase(characters.find_last_not_of(U' ') + 1);
+  std::string utf8;
+  for (char32_t c : characters) {
+    if (c < 0x80) {
+      utf8.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      utf8.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
   }
-  bytes.erase(bytes.find_last_not_of(' ') + 1);
-  return Cp850ToUtf8(bytes);
+  return utf8;
 }
 
 // "  1-20:07 21-80:70": the runs of equal attribute along one row.

@@ -54,9 +54,18 @@ struct CursorState {
   CursorShape shape = CursorShape::kLine;
 };
 
+// The two control codes a cell may hold that show as something: the marks either side of an option
+// field, as the PC shows these codes (0x10 a triangle pointing right, 0x11 one pointing left).
+inline constexpr uint8_t kOptionMarkRight = 0x10;
+inline constexpr uint8_t kOptionMarkLeft = 0x11;
+
+// The character a cell shows, in Unicode: its code page 850 character, the option marks as the
+// triangles, other control codes (which would move a terminal's cursor) as a blank.
+char32_t CellGlyph(uint8_t character);
+
 // The grid as text: 25 lines in UTF-8, trailing blanks removed, joined with "\n". With attributes
 // each line is padded to 80 columns and followed by its runs of equal attribute,
-// "  1-20:07 21-60:70 61-80:07". Control codes show as blanks.
+// "  1-20:07 21-60:70 61-80:07". Cells show as CellGlyph says.
 std::string GridText(const ScreenGrid& grid, bool with_attributes = false);
 
 // What a console needs of the terminal behind it.

@@ -338,17 +338,16 @@ void CursesTerminal::RestoreSignalHandlers() {
 void CursesTerminal::PrepareGlyphs() {
   for (int byte = 0; byte < 256; ++byte) {
     Glyph& glyph = glyphs_[static_cast<size_t>(byte)];
-    const char32_t c = Cp850ToUnicode(static_cast<unsigned char>(byte));
-    if (byte < 0x20 || byte == 0x7F) {
-      glyph.wide = L' ';  // a control code would move the terminal's cursor
-      continue;
-    }
+    const char32_t c = CellGlyph(static_cast<uint8_t>(byte));
     char bytes[MB_LEN_MAX];
     std::mbstate_t state{};
-    if (utf8_ || std::wcrtomb(bytes, static_cast<wchar_t>(c), &state) != static_cast<size_t>(-1)) {
+    if (c < 0x80 || utf8_ ||
+        std::wcrtomb(bytes, static_cast<wchar_t>(c), &state) != static_cast<size_t>(-1)) {
       glyph.wide = static_cast<wchar_t>(c);
     } else if (char letter = LineSetLetter(c); letter != 0) {
       glyph.line = NCURSES_ACS(letter);
+    } else if (byte < 0x80) {
+      glyph.wide = byte == kOptionMarkRight ? L'>' : L'<';  // the option marks
     } else {
       glyph.wide = static_cast<wchar_t>(kAsciiHighHalf[static_cast<size_t>(byte - 0x80)]);
     }
