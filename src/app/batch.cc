@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,7 +29,7 @@ namespace {
 constexpr int64_t kLastYear = 9999;
 
 constexpr char kUsage[] =
-    "usage: quarnell --batch --date DATE --from CODE --to CODE --layout N|F [--no-print] "
+    "usage: quarnell --batch [--date DATE] --from CODE --to CODE --layout N|F [--no-print] "
     "[--stats]\n"
     "       quarnell --check --date DATE --from CODE --to CODE --layout N|F [--format text|csv] "
     "[--stats]\n"
@@ -41,7 +42,8 @@ constexpr char kHelp[] =
     "  --check           list what the statement of these arguments would skip or treat\n"
     "                    differently in the data, one finding a line; prints nothing\n"
     "  --format text|csv --check: findings as lines (text) or as CSV for a spreadsheet\n"
-    "  --date DATE       statement date: day, month, year (31122025, 31/12/2025, 31.12.25)\n"
+    "  --date DATE       statement date: day, month, year (31122025, 31/12/2025, 31.12.25);\n"
+    "                    without it, 31 December of the year before the working date\n"
     "  --from CODE       first owner code (1 to 9999)\n"
     "  --to CODE         last owner code (1 to 9999, not below --from)\n"
     "  --layout N|F      N: the account layout; F: the fiscal layout\n"
@@ -52,8 +54,9 @@ constexpr char kHelp[] =
     "one line on standard error (the run goes on); --check lists the findings.\n"
     "\n"
     "Environment: QEBROOT the installation root (record files in DADES/), QEBTMP the session\n"
-    "directory (Sessio.ini, TovaTerm.ini, the spool file qebprint.tmp), QEBEXE the directory of\n"
-    "the print program qebprint. The spool file's path is printed on standard output.\n"
+    "directory (Sessio.ini, TovaTerm.ini with the working date, the spool file qebprint.tmp;\n"
+    "the installation's tmp/ when unset), QEBEXE the directory of the print program qebprint.\n"
+    "The spool file's path is printed on standard output.\n"
     "Exit status: 0 done, 1 a failure of the system or of the print program (message on standard\n"
     "error), 2 bad arguments (nothing written), 3 (--check only) the data of the run has\n"
     "findings. One run at a time uses a session directory: a second one waits 2 seconds, then\n"
@@ -77,20 +80,24 @@ std::optional<std::string> OwnerCode(const std::string& option, const std::strin
   return packed;
 }
 
-int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
+// Says on standard error which statement date the run took when it was not typed in full.
+void SayStatementDate(const Date& statement_date, std::ostream& err) {
+  const int32_t date = DateNumber(statement_date);
+  err << "quarnell: statement date " << ZeroPad(date % 100, 2) << "/"
+      << ZeroPad(date / 100 % 100, 2) << "/" << ZeroPad(date / 10000, 4) << std::endl;
+}
+
+int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
   AnchorDirectories();
   // A file that cannot be opened ends the program after its message; a script must see that as
   // a failure, not as the interactive program's quiet exit.
   SetRecordFileExit([](int) { std::exit(kExitFailure); });
 
   const auto started = std::chrono::steady_clock::now();
-  if (request.short_year) {
-    // A slip of the keyboard in a two-digit year shows here rather than in a year of statements.
-    const int32_t date = DateNumber(request.statement_date);
-    err << "quarnell: statement date " << ZeroPad(date % 100, 2) << "/"
-        << ZeroPad(date / 100 % 100, 2) << "/" << ZeroPad(date / 10000, 4) << std::endl;
-  }
+  // A slip of the keyboard in a two-digit year shows here rather than in a year of statements.
+  if (request.short_year) SayStatementDate(request.statement_date, err);
   StartUpWithoutScreen();
+  TakeDefaultStatementDate(&request, err);
 
   // The spool file is this run's until it ends: another run on the same session directory would
   // mix its report into this one's, or hand this one's to its print program.
@@ -122,11 +129,13 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
   if (request.stats) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    err << "quarnell: " << owners << " owners, " << StatementRecordsRead() << " records read in "
+    err << "quarnell: " << Counted(owners, "owner", "owners") << ", "
+        << Counted(StatementRecordsRead(), "record", "records") << " read in "
         << seconds - check_seconds << " s, peak memory " << PeakResidentKib() << " KiB"
         << std::endl;
-    err << "quarnell: the check before the run: " << check.findings << " findings, "
-        << check.records_read << " records read in " << check_seconds << " s" << std::endl;
+    err << "quarnell: the check before the run: " << Counted(check.findings, "finding", "findings")
+        << ", " << Counted(check.records_read, "record", "records") << " read in " << check_seconds
+        << " s" << std::endl;
   }
   int exit_status = kExitSuccess;
   if (request.print) {
@@ -144,6 +153,16 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
 }
 
 }  // namespace
+
+void TakeDefaultStatementDate(BatchRequest* request, std::ostream& err) {
+  if (!request->statement_date.empty()) return;
+  request->statement_date = DefaultStatementDate();
+  SayStatementDate(request->statement_date, err);
+}
+
+std::string Counted(int64_t count, const char* singular, const char* plural) {
+  return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
 
 bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* request,
                          std::string* error) {
@@ -185,8 +204,9 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
     }
   }
 
-  for (auto [value, name] : {std::pair{&date_text, "--date"}, std::pair{&from_text, "--from"},
-                             std::pair{&to_text, "--to"}, std::pair{&layout_text, "--layout"}}) {
+  // Without --date the run takes the date the parameter screen proposes.
+  for (auto [value, name] : {std::pair{&from_text, "--from"}, std::pair{&to_text, "--to"},
+                             std::pair{&layout_text, "--layout"}}) {
     if (!value->has_value()) {
       *error = std::string(name) + ": missing";
       return false;
@@ -195,14 +215,14 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
 
   // Date and codes are read as the parameter screen reads its fields; their texts are code
   // page 850 there, and the command line only carries digits and separators that both share.
-  if (ValidateDateText(*date_text)) {
+  if (date_text && ValidateDateText(*date_text)) {
     *error = "--date: " + Quoted(*date_text) +
              " is not a valid date (day, month, year: 31122025 or 31/12/2025)";
     return false;
   }
   int64_t year = 0;
   bool short_year = false;
-  if (!TypedDateYear(*date_text, &year, &short_year) || year > kLastYear) {
+  if (date_text && (!TypedDateYear(*date_text, &year, &short_year) || year > kLastYear)) {
     *error = "--date: " + Quoted(*date_text) + " lies beyond the year " +
              std::to_string(kLastYear) + ", the last a date can hold";
     return false;
@@ -223,7 +243,7 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
     return false;
   }
 
-  request->statement_date = ParseDate(*date_text);
+  request->statement_date = date_text ? ParseDate(*date_text) : Date();
   request->short_year = short_year;
   request->owner_from = *from;
   request->owner_to = *to;
@@ -234,7 +254,8 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
 }
 
 int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  if (std::any_of(args.begin(), args.end(),
+                  [](const std::string& arg) { return arg == "--help" || arg == "-h"; })) {
     out << kUsage << "\n" << kHelp;
     return kExitSuccess;
   }

@@ -15,7 +15,7 @@ namespace quarnell {
 namespace {
 
 constexpr char kCheckUsage[] =
-    "usage: quarnell --check --date DATE --from CODE --to CODE --layout N|F [--format text|csv] "
+    "usage: quarnell --check [--date DATE] --from CODE --to CODE --layout N|F [--format text|csv] "
     "[--stats]\n";
 
 // The arguments that give the run of `request` again, for the command that lists its findings.
@@ -87,6 +87,7 @@ int RunCheckCommand(const std::vector<std::string>& args, std::ostream& out, std
   SetRecordFileExit([](int) { std::exit(kExitFailure); });
   const auto started = std::chrono::steady_clock::now();
   OpenInstallation();
+  TakeDefaultStatementDate(&request.run, err);
 
   std::string text;
   if (request.csv) AppendCsvRow(&text, FindingCsvHeader());
@@ -108,9 +109,10 @@ int RunCheckCommand(const std::vector<std::string>& args, std::ostream& out, std
   ResetRecordFiles(status);
 
   if (request.run.stats) {
-    err << "quarnell: " << totals.owners << " owners, " << totals.records_read
-        << " records read in " << SecondsSince(started) << " s, peak memory " << PeakResidentKib()
-        << " KiB, " << totals.findings << " findings" << std::endl;
+    err << "quarnell: " << Counted(totals.owners, "owner", "owners") << ", "
+        << Counted(totals.records_read, "record", "records") << " read in " << SecondsSince(started)
+        << " s, peak memory " << PeakResidentKib() << " KiB, "
+        << Counted(totals.findings, "finding", "findings") << std::endl;
   }
   if (!out) {
     err << "quarnell: the findings could not be written" << std::endl;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,8 @@
 #include "config/paths.h"
 #include "config/session.h"
 #include "config/translate.h"
+#include "text/clock.h"
+#include "text/masks.h"
 
 extern char** environ;
 
@@ -30,10 +33,16 @@ void AnchorDirectories() {
     std::string value = EnvironmentValue(name);
     if (value.empty()) continue;
     if (value.front() != '/') value = here + value;
-    if (std::string_view(name) == "QEBROOT" && value.back() != '/' && value.back() != '\\') {
-      value += '/';
-    }
     setenv(name, value.c_str(), 1);
+  }
+  // Without a session directory the spool file and the PDF go where qebdata init made room for
+  // them, and their paths are shown whole.
+  if (EnvironmentValue("QEBTMP").empty()) {
+    std::string root = EnvironmentValue("QEBROOT");
+    if (root.empty()) root = here;
+    // The print program takes the variable as it is: a host path, "/" between its names.
+    if (root.back() != '/') root += '/';
+    setenv("QEBTMP", (root + "tmp/").c_str(), 1);
   }
 }
 
@@ -74,6 +83,20 @@ void StartUpWithoutScreen() {
   LoadLetterhead();
   OpenRentalFiles();
   LoadParameterTable();
+}
+
+Date DefaultStatementDate() {
+  const std::string& working_date = Session().working_date;
+  int32_t year = 0;
+  if (working_date.size() >= 2) {
+    const std::string digits = UnpackDigits(working_date.substr(0, 2));
+    if (digits.size() == 4 &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      year = std::stoi(digits);
+    }
+  }
+  if (year < 1) year = CurrentClock().Today() / 10000;
+  return PackDigits(ZeroPad(year - 1, 4) + "1231");
 }
 
 std::string PrintProgramPath() { return HostPath(Session().program_directory + "QEBPRINT"); }

@@ -6,12 +6,16 @@
 
 #include <string>
 
+#include "text/dates.h"
+
 namespace quarnell {
 
 inline constexpr char kModuleName[] = "QUARNELL";
 
 // Makes the directories of the environment (QEBROOT, QEBTMP, QEBEXE) absolute, so that they still
-// hold once the root is the current directory, and gives the root its final "/".
+// hold once the root is the current directory (the configuration gives each its final
+// separator). An unset QEBTMP becomes the installation's tmp/ (the current directory's without a
+// root), for the spool file, the print program and its PDF.
 void AnchorDirectories();
 
 // The process's peak resident size since it started this program (VmHWM), 0 when unknown. Unlike
@@ -27,6 +31,11 @@ void OpenInstallation();
 // The same start-up, with the agency letterhead read before the files are opened (its placeholder
 // in a new installation is an error stop) and the parameter table merged after.
 void StartUpWithoutScreen();
+
+// The statement date the parameter screen proposes: 31 December of the year before the working
+// date's year (a working date in 2026 gives 31 December 2025). Without a working date, or with one
+// whose year is not a year, today's year stands in for it.
+Date DefaultStatementDate();
 
 // The print program as the driver starts it: the program directory followed by "QEBPRINT",
 // matched without regard to case on disk (so build/bin/qebprint is found).

@@ -15,12 +15,15 @@
 
 #include "config/scoped_environment.h"
 #include "quarnell/quarnell_program.h"
+#include "support/fake_clock.h"
 #include "support/temp_dir.h"
+#include "text/cp850.h"
 #include "tools/qebdata/data_tool.h"
 
 namespace quarnell {
 namespace {
 
+using testing::FakeClock;
 using testing::Outcome;
 using testing::QuarnellProcess;
 using testing::RunQuarnellProgram;
@@ -176,12 +179,17 @@ TEST_F(BatchTest, BadArgumentsNameTheArgumentAndWriteNothing) {
 }
 
 TEST_F(BatchTest, HelpDescribesTheBatchOptions) {
-  Outcome outcome = RunQuarnellProgram(scratch_, {"--help"});
-  EXPECT_EQ(outcome.exit, 0);
-  for (const char* option : {"--batch", "--date", "--from", "--to", "--layout", "--no-print",
-                             "QEBROOT", "QEBTMP", "QEBEXE"}) {
-    EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"--batch", "--from", "1", "--help"}}) {
+    Outcome outcome = RunQuarnellProgram(scratch_, args);
+    EXPECT_EQ(outcome.exit, 0) << args.back();
+    EXPECT_EQ(outcome.err, "");
+    for (const char* option : {"--batch", "--date", "--from", "--to", "--layout", "--no-print",
+                               "QEBROOT", "QEBTMP", "QEBEXE"}) {
+      EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
+    }
   }
+  EXPECT_FALSE(Exists("tmp/qebprint.tmp"));
 }
 
 TEST_F(BatchTest, ARunWritesTheSpoolFileAndStartsThePrintProgram) {
@@ -205,7 +213,7 @@ TEST_F(BatchTest, NoPrintLeavesTheSpoolFileAlone) {
   EXPECT_EQ(outcome.exit, 0) << outcome.err;
   EXPECT_EQ(outcome.out, root() + "tmp/qebprint.tmp\n");
   EXPECT_FALSE(Exists("tmp/printed.tmp"));
-  EXPECT_NE(outcome.err.find("1 owners, "), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("quarnell: 1 owner, "), std::string::npos) << outcome.err;
 }
 
 // --check lists the findings of the run's data on standard output, writes no file, and says by
@@ -457,6 +465,47 @@ TEST_F(BatchTest, ThePlaceholderLetterheadIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(outcome.out, "");
   EXPECT_FALSE(Exists("DADES/VParam.tab"));
   EXPECT_FALSE(Exists("tmp/qebprint.tmp"));
+}
+
+// QEBROOT and QEBEXE set without their final "/" work as QEBTMP does; without QEBTMP the spool
+// file goes to the installation's tmp/ and its whole path is shown.
+TEST_F(BatchTest, DirectoriesWithoutTheirFinalSeparatorAndNoSessionDirectory) {
+  ScopedEnvironment env;
+  env.Set("QEBROOT", agency_.path().string());
+  env.Set("QEBEXE", root() + "bin");
+  env.Unset("QEBTMP");
+  Outcome outcome = RunQuarnellProgram(
+      scratch_, {"--batch", "--date", "31122023", "--from", "1", "--to", "9999", "--layout", "N"});
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "printed\n" + root() + "tmp/qebprint.tmp\n");
+  EXPECT_EQ(agency_.Read("tmp/printed.tmp"), agency_.Read("tmp/qebprint.tmp"));
+  EXPECT_NE(agency_.Read("tmp/qebprint.tmp").find("PIS"), std::string::npos);
+}
+
+// The demo agency's records cover 2024 and 2025; made in any later year, its working date still
+// makes 2025 the default statement year, so its statements show rents and expenses, not only the
+// depreciation that runs on.
+TEST(DemoBatchTest, TheDemoShowsFullStatementsInAnyYear) {
+  TempDir demo;
+  TempDir scratch;
+  {
+    FakeClock clock(20310301);
+    std::ostringstream out, err;
+    const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
+    ASSERT_EQ(RunDataTool({"demo", demo.dir()}, DataToolContext{install, &out, &err}), 0)
+        << err.str();
+  }
+  ScopedEnvironment env;
+  env.Set("QEBROOT", demo.dir());
+  env.Unset("QEBTMP");
+  Outcome outcome = RunQuarnellProgram(
+      scratch, {"--batch", "--from", "1", "--to", "1", "--layout", "N", "--no-print"});
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "quarnell: statement date 31/12/2025\n");
+  const std::string spool = Cp850ToUtf8(demo.Read("tmp/qebprint.tmp"));
+  for (const char* line : {"A DATA 31 DE DESEMBRE DEL 2025", "TOTAL INGRESSOS", "HONORARIS"}) {
+    EXPECT_NE(spool.find(line), std::string::npos) << line;
+  }
 }
 
 }  // namespace
