@@ -11,10 +11,7 @@
 namespace quarnell {
 namespace {
 
-struct KeyPair {
-  int16_t key;
-  int16_t delivered;
-};
+using KeyPair = KeySetPair;
 
 struct KeyInputState {
   std::vector<KeyPair> keys;
@@ -161,6 +158,13 @@ void SetKeySet(std::string_view mode, std::string_view keys) {
         break;
     }
   }
+}
+
+SavedKeySet SaveKeySet() { return SavedKeySet{State().keys, State().saved}; }
+
+void RestoreKeySet(const SavedKeySet& saved) {
+  State().keys = saved.keys;
+  State().saved = saved.copy;
 }
 
 std::optional<int16_t> KeySetDelivers(int16_t key) {

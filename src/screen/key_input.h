@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "screen/console.h"
 
@@ -28,6 +29,24 @@ namespace quarnell {
 //   H echo "X" for typed characters; V echo what is typed.
 // Other letters are ignored.
 void SetKeySet(std::string_view mode, std::string_view keys = {});
+
+// One key of the key set and the code it is delivered as.
+struct KeySetPair {
+  int16_t key;
+  int16_t delivered;
+  friend bool operator==(const KeySetPair&, const KeySetPair&) = default;
+};
+
+// The key set with its saved copy, as a pop-up finds it. The one saved copy belongs to the field
+// that opened the pop-up, so a pop-up cannot save with "+" and restore with "-" without putting
+// back the set from before the field; it takes this and puts it back whole when it leaves.
+struct SavedKeySet {
+  std::vector<KeySetPair> keys;
+  std::optional<std::vector<KeySetPair>> copy;
+  friend bool operator==(const SavedKeySet&, const SavedKeySet&) = default;
+};
+SavedKeySet SaveKeySet();
+void RestoreKeySet(const SavedKeySet& saved);
 
 // The code `key` is delivered as when it is in the key set; nullopt when it is not.
 std::optional<int16_t> KeySetDelivers(int16_t key);
