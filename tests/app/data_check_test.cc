@@ -16,6 +16,7 @@
 #include "app/run_driver.h"
 #include "app/statement_support.h"
 #include "records/record_files.h"
+#include "records/storages.h"
 #include "text/folding.h"
 #include "tools/qebdata/installation.h"
 #include "tools/qebdata/record_store.h"
@@ -430,6 +431,33 @@ TEST(DataCheckTest, ADamagedFileIsAFindingNotACrash) {
   // VPagos, walked beside the damaged file, is still checked to its end.
   EXPECT_NE(Lines(findings).find("VPagos 1.1 #1: payment of 2025-03-01"), std::string::npos)
       << Lines(findings);
+}
+
+// The check finds the same on a PostgreSQL server as in SQLite files.
+TEST(DataCheckTest, TheSameFindingsOnBothStorages) {
+  if (testing::ServerTestsOff()) GTEST_SKIP() << "QEB_PG=off: no server tests";
+  const std::vector<std::string> agencies[] = {
+      {"demo"},
+      {"generate", "--owners", "25", "--seed", "3"},
+  };
+  for (const std::vector<std::string>& fill : agencies) {
+    SCOPED_TRACE(fill[0]);
+    testing::ServerSchema schema;
+    ASSERT_EQ("", schema.error());
+    std::string lines[2];
+    for (int storage = 0; storage < 2; ++storage) {
+      TestAgency agency(storage == 0 ? std::vector<std::string>()
+                                     : std::vector<std::string>{"--server", schema.server()});
+      std::vector<std::string> args = {fill[0], agency.root()};
+      args.insert(args.end(), fill.begin() + 1, fill.end());
+      std::ostringstream out, err;
+      const std::string install = std::string(QEB_SOURCE_DIR) + "/install";
+      ASSERT_EQ(RunDataTool(args, DataToolContext{install, &out, &err}), 0) << err.str();
+      lines[storage] = Lines(Check("31122025", 'F'));
+    }
+    EXPECT_NE(lines[0], "");
+    EXPECT_EQ(lines[0], lines[1]);
+  }
 }
 
 }  // namespace
