@@ -228,6 +228,32 @@ int64_t RecordsRead(const std::string& stats) {
   return std::strtoll(stats.c_str() + owners + 9, nullptr, 10);
 }
 
+// Keeps in *best the quickest run so far, with the highest peak memory of all of them.
+void KeepBest(ChildRun* best, const ChildRun& run, bool first) {
+  const long peak = first ? run.peak_kib : std::max(best->peak_kib, run.peak_kib);
+  if (first || run.seconds < best->seconds) *best = run;
+  best->peak_kib = peak;
+}
+
+// A batch run of every owner in `layout`. Its time is the statement's alone: every batch run
+// begins with the check of its data, whose time --stats gives apart.
+ChildRun BatchStatement(const std::string& bin, const char* layout, const std::string& err_path) {
+  ChildRun child = Spawn({bin + "/quarnell", "--batch", "--date", "31122025", "--from", "1", "--to",
+                          "9999", "--layout", layout, "--no-print", "--stats"},
+                         err_path);
+  if (child.status != 0) Fail("quarnell failed: " + child.err);
+  child.seconds -= CheckSeconds(child.err);
+  return child;
+}
+
+// One row of the table of runs: wall time, records read, rate, peak memory, ratio to the floor.
+void PrintRun(int owners, const std::string& label, const ChildRun& run, double floor_seconds) {
+  const int64_t records = RecordsRead(run.err);
+  std::printf("| %d | %s | %.2f s | %lld | %.0f | %.1f MiB | %.2f |\n", owners, label.c_str(),
+              run.seconds, static_cast<long long>(records), records / run.seconds,
+              run.peak_kib / 1024.0, run.seconds / floor_seconds);
+}
+
 std::string Fixed(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", value);
@@ -347,24 +373,13 @@ void ServerRuns(const Options& options, int owners, const std::string& base, con
   ServerFloor(server);  // warms the server's cache like the runs before it
   for (int run = 0; run < options.runs; ++run) {
     const char* layouts[2] = {"N", "F"};
-    for (int l = 0; l < 2; ++l) {
-      ChildRun child = Spawn({bin + "/quarnell", "--batch", "--date", "31122025", "--from", "1",
-                              "--to", "9999", "--layout", layouts[l], "--no-print", "--stats"},
-                             err_path);
-      if (child.status != 0) Fail("quarnell failed: " + child.err);
-      const long peak = std::max(best[l].peak_kib, child.peak_kib);
-      if (run == 0 || child.seconds < best[l].seconds) best[l] = child;
-      best[l].peak_kib = peak;
-    }
+    for (int l = 0; l < 2; ++l)
+      KeepBest(&best[l], BatchStatement(bin, layouts[l], err_path), run == 0);
     FloorRun f = ServerFloor(server);
     if (f.seconds < floor.seconds) floor = f;
   }
   for (int l = 0; l < 2; ++l) {
-    const int64_t records = RecordsRead(best[l].err);
-    std::printf("| %d | server, layout %s | %.2f s | %lld | %.0f | %.1f MiB | %.2f |\n", owners,
-                l == 0 ? "N" : "F", best[l].seconds, static_cast<long long>(records),
-                records / best[l].seconds, best[l].peak_kib / 1024.0,
-                best[l].seconds / floor.seconds);
+    PrintRun(owners, std::string("server, layout ") + (l == 0 ? "N" : "F"), best[l], floor.seconds);
   }
   std::printf("| %d | server floor (SQL) | %.2f s | %lld | %.0f | | 1 |\n", owners, floor.seconds,
               static_cast<long long>(floor.records), floor.records / floor.seconds);
@@ -407,44 +422,21 @@ int main(int argc, char** argv) {
     for (int run = 0; run < options.runs; ++run) {
       const char* layouts[2] = {"N", "F"};
       for (int l = 0; l < 2; ++l) {
-        ChildRun child = Spawn({bin + "/quarnell", "--batch", "--date", "31122025", "--from", "1",
-                                "--to", "9999", "--layout", layouts[l], "--no-print", "--stats"},
-                               err_path);
-        if (child.status != 0) Fail("quarnell failed: " + child.err);
-        child.seconds -= CheckSeconds(child.err);  // the statement alone
-        if (run == 0 || child.seconds < best[l].seconds) {
-          const long peak = std::max(best[l].peak_kib, child.peak_kib);
-          best[l] = child;
-          best[l].peak_kib = peak;
-        } else {
-          best[l].peak_kib = std::max(best[l].peak_kib, child.peak_kib);
-        }
+        KeepBest(&best[l], BatchStatement(bin, layouts[l], err_path), run == 0);
       }
       ChildRun check = Spawn({bin + "/quarnell", "--check", "--date", "31122025", "--from", "1",
                               "--to", "9999", "--layout", "N", "--stats"},
                              err_path);
       // 3: the check found something, as it does in a generated agency.
       if (check.status != 0 && check.status != 3) Fail("quarnell --check failed: " + check.err);
-      if (run == 0 || check.seconds < best_check.seconds) {
-        const long peak = std::max(best_check.peak_kib, check.peak_kib);
-        best_check = check;
-        best_check.peak_kib = peak;
-      }
+      KeepBest(&best_check, check, run == 0);
       FloorRun f = Floor(root);
       if (f.seconds < floor.seconds) floor = f;
     }
     for (int l = 0; l < 2; ++l) {
-      const int64_t records = RecordsRead(best[l].err);
-      std::printf("| %d | layout %s | %.2f s | %lld | %.0f | %.1f MiB | %.2f |\n", owners,
-                  l == 0 ? "N" : "F", best[l].seconds, static_cast<long long>(records),
-                  records / best[l].seconds, best[l].peak_kib / 1024.0,
-                  best[l].seconds / floor.seconds);
+      PrintRun(owners, std::string("layout ") + (l == 0 ? "N" : "F"), best[l], floor.seconds);
     }
-    const int64_t check_records = RecordsRead(best_check.err);
-    std::printf("| %d | check (layout N) | %.2f s | %lld | %.0f | %.1f MiB | %.2f |\n", owners,
-                best_check.seconds, static_cast<long long>(check_records),
-                check_records / best_check.seconds, best_check.peak_kib / 1024.0,
-                best_check.seconds / floor.seconds);
+    PrintRun(owners, "check (layout N)", best_check, floor.seconds);
     std::printf("| %d | floor (SQL) | %.2f s | %lld | %.0f | | 1 |\n", owners, floor.seconds,
                 static_cast<long long>(floor.records), floor.records / floor.seconds);
     check_table += "| " + std::to_string(owners) + " | " + Fixed(best_check.seconds) + " s | " +
