@@ -1,7 +1,9 @@
 #include "screen/popups.h"
 
+#include "screen/browse.h"
 #include "screen/calculator.h"
 #include "screen/calendar.h"
+#include "screen/form_entry.h"
 #include "screen/key_input.h"
 
 namespace quarnell {
@@ -9,6 +11,7 @@ namespace quarnell {
 void InstallPopups() {
   SetCalculatorCall(Calculator);
   SetCalendarCall(CalendarPopup);
+  SetBrowseCall(Browse);
 }
 
 }  // namespace quarnell

@@ -10,6 +10,7 @@
 #include "config/session.h"
 #include "screen/calculator.h"
 #include "screen/calendar.h"
+#include "screen/form_entry.h"
 #include "screen/key_codes.h"
 #include "screen/key_input.h"
 #include "screen_fixture.h"
@@ -281,6 +282,7 @@ TEST_F(PopupTest, PopupsGiveBackTheFieldsKeySet) {
   EXPECT_EQ(KeySetDelivers(kKeyEnter), std::nullopt);
   SetCalculatorCall(nullptr);
   SetCalendarCall(nullptr);
+  SetBrowseCall(nullptr);
 }
 
 }  // namespace
