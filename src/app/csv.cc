@@ -1,5 +1,7 @@
 #include "app/csv.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -7,89 +9,182 @@ namespace quarnell {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr size_t kBlockSize = 64 * 1024;
+// A value quoted in a message shows at most this many characters of the field.
+constexpr size_t kShownCharacters = 40;
+
+bool StartsCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
+
+// The first `count` UTF-8 characters of `text`, and never more bytes than they can take.
+std::string_view FirstCharacters(std::string_view text, size_t count) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (StartsCharacter(text[i]) && characters++ == count) return text.substr(0, i);
+    if (i == 4 * count) return text.substr(0, i);
+  }
+  return text;
+}
 
 }  // namespace
 
-CsvReader::CsvReader(std::string_view text) : text_(text) {
-  if (text_.starts_with(kByteOrderMark)) pos_ = kByteOrderMark.size();
+std::string OpenQuoteHint() {
+  return " (it begins with a quote and runs on over commas or line ends: is its closing quote "
+         "missing?)";
 }
 
-bool CsvReader::Fail(int64_t line, int32_t column, std::string message) {
-  error_ = CsvError{line, column, std::move(message), ""};
-  pos_ = text_.size();
+size_t CsvText::Read(char* buffer, size_t capacity) {
+  const size_t count = std::min(capacity, text_.size());
+  std::memcpy(buffer, text_.data(), count);
+  text_.remove_prefix(count);
+  return count;
+}
+
+CsvReader::CsvReader(std::string_view text) : own_text_(std::in_place, text) {
+  source_ = &*own_text_;
+}
+
+CsvReader::CsvReader(CsvSource* source) : source_(source) {}
+
+bool CsvReader::Refill(size_t wanted) {
+  if (buffer_.empty()) buffer_.resize(kBlockSize);
+  while (end_ - begin_ < wanted && !exhausted_) {
+    if (begin_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    const size_t got = source_->Read(buffer_.data() + end_, buffer_.size() - end_);
+    if (got == 0) exhausted_ = true;
+    end_ += got;
+  }
+  return end_ - begin_ >= wanted;
+}
+
+int CsvReader::Peek(size_t ahead) {
+  if (end_ - begin_ <= ahead && !Refill(ahead + 1)) return kEnd;
+  return static_cast<unsigned char>(buffer_[begin_ + ahead]);
+}
+
+bool CsvReader::AtRowEnd() {
+  const int c = Peek();
+  return c == kEnd || c == ',' || c == '\n' || (c == '\r' && Peek(1) == '\n');
+}
+
+bool CsvReader::Fail(int64_t line, int32_t column, std::string message, CsvErrorKind kind) {
+  error_.emplace();
+  error_->line = line;
+  error_->column = column;
+  error_->message = std::move(message);
+  error_->kind = kind;
   return false;
+}
+
+bool CsvReader::Append(std::string* field, std::string_view bytes, int64_t field_line,
+                       int32_t column, bool quoted) {
+  field->append(bytes);
+  const size_t limit = limits_.max_field_characters;
+  if (limit == 0) return true;
+  for (const char byte : bytes) field_characters_ += StartsCharacter(byte);
+  if (field_characters_ <= limit && field->size() <= 4 * limit) return true;
+  const bool open_quote = quoted && field->find_first_of(",\n") != std::string::npos;
+  Fail(field_line, column,
+       "the value \"" + std::string(FirstCharacters(*field, kShownCharacters)) +
+           "...\" has more than " + std::to_string(limit) + " characters" +
+           (open_quote ? OpenQuoteHint() : ""),
+       CsvErrorKind::kFieldTooLong);
+  error_->value = FirstCharacters(*field, kShownCharacters);
+  error_->open_quote = open_quote;
+  return false;
+}
+
+std::string_view CsvReader::RunUntil(std::string_view stops) {
+  if (begin_ == end_) Refill(1);
+  size_t run = begin_;
+  while (run < end_ && stops.find(buffer_[run]) == std::string_view::npos) ++run;
+  const std::string_view bytes(buffer_.data() + begin_, run - begin_);
+  begin_ = run;
+  return bytes;
+}
+
+bool CsvReader::ReadField(std::string* field, int32_t column) {
+  const int64_t field_line = line_;
+  field_characters_ = 0;
+  if (Peek() != '"') {
+    // Bytes that can end the field come one at a time; the others a run at a time.
+    while (true) {
+      if (!Append(field, RunUntil(",\n\r\""), field_line, column, false)) return false;
+      if (AtRowEnd()) return true;
+      const char c = static_cast<char>(Peek());
+      if (c == '"') {
+        return Fail(line_, column, "a quote inside a field that does not begin with one");
+      }
+      ++begin_;  // a carriage return without a line feed is data
+      if (!Append(field, std::string_view(&c, 1), field_line, column, false)) return false;
+    }
+  }
+  ++begin_;
+  while (true) {
+    const std::string_view run = RunUntil("\"\n");
+    if (!Append(field, run, field_line, column, true)) return false;
+    const int c = Peek();
+    if (c == kEnd) return Fail(field_line, column, "a quoted field is not closed");
+    if (c == '"' && Peek(1) != '"') break;
+    begin_ += c == '"' ? 2 : 1;
+    if (c == '\n') ++line_;
+    const char byte = static_cast<char>(c);
+    if (!Append(field, std::string_view(&byte, 1), field_line, column, true)) return false;
+  }
+  ++begin_;
+  if (!AtRowEnd()) return Fail(line_, column, "text after the closing quote of a field");
+  return true;
 }
 
 bool CsvReader::ReadRow(std::vector<std::string>* fields, std::vector<int64_t>* field_lines) {
   fields->clear();
   if (field_lines != nullptr) field_lines->clear();
   if (error_) return false;
+  if (!started_) {
+    started_ = true;
+    if (Refill(kByteOrderMark.size()) &&
+        std::string_view(buffer_.data(), kByteOrderMark.size()) == kByteOrderMark) {
+      begin_ += kByteOrderMark.size();
+    }
+  }
 
   // Lines holding nothing separate nothing: skip them (a final line break included).
-  while (pos_ < text_.size()) {
-    if (text_[pos_] == '\n') {
-      ++pos_;
-      ++line_;
-    } else if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') {
-      pos_ += 2;
-      ++line_;
+  while (true) {
+    const int c = Peek();
+    if (c == '\n') {
+      ++begin_;
+    } else if (c == '\r' && Peek(1) == '\n') {
+      begin_ += 2;
     } else {
       break;
     }
+    ++line_;
   }
-  if (pos_ >= text_.size()) return false;
+  if (Peek() == kEnd) return false;
   row_line_ = line_;
 
-  const size_t size = text_.size();
   while (true) {
     const int32_t column = static_cast<int32_t>(fields->size()) + 1;
+    if (limits_.max_fields != 0 && fields->size() == limits_.max_fields) {
+      return Fail(line_, column,
+                  "the row has more than " + std::to_string(limits_.max_fields) + " fields",
+                  CsvErrorKind::kTooManyFields);
+    }
     const int64_t field_line = line_;
     std::string field;
-    if (pos_ < size && text_[pos_] == '"') {
-      ++pos_;
-      while (true) {
-        const size_t quote = text_.find('"', pos_);
-        if (quote == std::string_view::npos) {
-          return Fail(field_line, column, "a quoted field is not closed");
-        }
-        for (size_t i = pos_; i < quote; ++i) {
-          if (text_[i] == '\n') ++line_;
-        }
-        field.append(text_.substr(pos_, quote - pos_));
-        pos_ = quote + 1;
-        if (pos_ < size && text_[pos_] == '"') {
-          field.push_back('"');
-          ++pos_;
-          continue;
-        }
-        break;
-      }
-      if (pos_ < size && text_[pos_] != ',' && text_[pos_] != '\n' &&
-          !(text_[pos_] == '\r' && pos_ + 1 < size && text_[pos_ + 1] == '\n')) {
-        return Fail(line_, column, "text after the closing quote of a field");
-      }
-    } else {
-      const size_t end = text_.find_first_of(",\n", pos_);
-      const size_t stop = end == std::string_view::npos ? size : end;
-      std::string_view raw = text_.substr(pos_, stop - pos_);
-      if (stop < size && text_[stop] == '\n' && raw.ends_with('\r')) raw.remove_suffix(1);
-      if (raw.find('"') != std::string_view::npos) {
-        return Fail(line_, column, "a quote inside a field that does not begin with one");
-      }
-      field.assign(raw);
-      pos_ = stop;
-    }
+    if (!ReadField(&field, column)) return false;
     fields->push_back(std::move(field));
     if (field_lines != nullptr) field_lines->push_back(field_line);
 
-    if (pos_ >= size) return true;
-    if (text_[pos_] == ',') {
-      ++pos_;
-      continue;
-    }
+    const int c = Peek();
+    if (c == kEnd) return true;
+    ++begin_;
+    if (c == ',') continue;
     // End of the row: LF or CR LF.
-    if (text_[pos_] == '\r') ++pos_;
-    ++pos_;
+    if (c == '\r') ++begin_;
     ++line_;
     return true;
   }

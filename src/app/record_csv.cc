@@ -9,6 +9,7 @@
 
 #include "text/cp850.h"
 #include "text/dates.h"
+#include "text/language.h"
 
 namespace quarnell {
 namespace {
@@ -123,10 +124,28 @@ std::string ParseNumber(const FieldLayout& field, std::string_view value, int32_
   return "";
 }
 
+std::string ParseAmount(std::string_view value, int32_t* hundredths);
+
+// Spreadsheets set up for Spanish or Catalan write "1.234,50": say how to write it here.
+std::string DecimalCommaHint(std::string_view value) {
+  std::string suggestion;
+  for (const char c : value) {
+    if (c != '.') suggestion.push_back(c == ',' ? '.' : c);
+  }
+  int32_t unused = 0;
+  if (std::count(value.begin(), value.end(), ',') != 1 ||
+      !ParseAmount(suggestion, &unused).empty()) {
+    return "; the decimal separator is a point";
+  }
+  return "; it has a decimal comma: write it " + suggestion +
+         " (a decimal point, no thousands separator)";
+}
+
 std::string ParseAmount(std::string_view value, int32_t* hundredths) {
-  const std::string what = Quoted(value) +
-                           " is not an amount (digits, an optional minus in front, at most two "
-                           "decimals after a point, from -21474836.48 to 21474836.47)";
+  std::string what = Quoted(value) +
+                     " is not an amount (digits, an optional minus in front, at most two "
+                     "decimals after a point, from -21474836.48 to 21474836.47)";
+  if (value.find(',') != std::string_view::npos) what += DecimalCommaHint(value);
   std::string_view text = value;
   const bool negative = text.starts_with('-');
   if (negative) text.remove_prefix(1);
@@ -151,8 +170,23 @@ std::string ParseAmount(std::string_view value, int32_t* hundredths) {
   return "";
 }
 
+// Day-first dates, as spreadsheets write them for Spanish or Catalan ("01/12/2025"): show the
+// value as it must be written.
+std::string DayFirstHint(std::string_view value) {
+  if (value.size() != 10 || (value[2] != '/' && value[2] != '-' && value[2] != '.') ||
+      value[5] != value[2]) {
+    return "";
+  }
+  const std::string_view day = value.substr(0, 2);
+  const std::string_view month = value.substr(3, 2);
+  const std::string_view year = value.substr(6, 4);
+  if (!AllDigits(day) || !AllDigits(month) || !AllDigits(year)) return "";
+  return " (write " + std::string(year) + "-" + std::string(month) + "-" + std::string(day) + ")";
+}
+
 std::string ParseDateValue(std::string_view value, Date* date) {
-  const std::string what = Quoted(value) + " is not a date written YYYY-MM-DD";
+  const std::string what =
+      Quoted(value) + " is not a date written YYYY-MM-DD" + DayFirstHint(value);
   if (value.size() != 10 || value[4] != '-' || value[7] != '-') return what;
   const std::string_view year = value.substr(0, 4);
   const std::string_view month = value.substr(5, 2);
@@ -313,27 +347,164 @@ std::vector<std::string> RecordToCsvRow(const FileLayout& file, std::span<const 
   return row;
 }
 
+namespace {
+
+// Columns whose blank value keeps a record out of the statement, or changes how it counts, with
+// no sign of it on the page. A CSV must name them, if only to leave a value empty on purpose.
+struct RequiredColumn {
+  std::string_view file;
+  std::string_view column;
+  std::string_view why;
+};
+
+constexpr RequiredColumn kRequiredColumns[] = {
+    {"VPagos", "kind", "a payment counts in a statement only when its kind is P"},
+    {"VPagos", "state", "a payment counts in a statement only when its state is N"},
+    {"VDepCont", "type",
+     "the rents of a unit count as housing (with its reductions) only when the contract type is V "
+     "or O"},
+    {"VPropiet", "language", "an owner whose language is blank gets the statements in Catalan"},
+};
+
+// The field holding an owner's language code.
+constexpr bool IsLanguageField(const FieldLayout& field) {
+  return field.name == RentalField("VPropiet", "language").name &&
+         field.offset == RentalField("VPropiet", "language").offset;
+}
+
+std::string LanguageCodeList() {
+  std::string list;
+  for (size_t i = 0; i < kLanguageCodes.size(); ++i) {
+    if (i > 0) list += i + 1 == kLanguageCodes.size() ? " or " : ", ";
+    list += kLanguageCodes[i];
+  }
+  return list;
+}
+
+// The language code as the statement compares it (upper case, no blanks around it); empty when
+// `value` is no code the message file knows. An empty value stays empty: Catalan.
+std::optional<std::string> KnownLanguageCode(std::string_view value) {
+  std::string code(TrimBlanks(value));
+  for (char& c : code) c = layout_internal::AsciiUpper(c);
+  if (code.empty()) return code;
+  for (const std::string_view known : kLanguageCodes) {
+    if (code == known) return code;
+  }
+  return std::nullopt;
+}
+
+size_t CsvWidth(const FieldLayout& field) {
+  switch (field.type) {
+    case FieldType::kText:
+      return static_cast<size_t>(field.width);
+    case FieldType::kCode:
+      return 2 * static_cast<size_t>(field.width);
+    case FieldType::kDate:
+      return 10;  // 2025-12-31
+    case FieldType::kByte:
+      return 3;  // 255
+    case FieldType::kInt16:
+      return 6;  // -32768
+    case FieldType::kInt32:
+      return 11;  // -2147483648
+    case FieldType::kAmount:
+      return 12;  // -21474836.48
+  }
+  return 0;
+}
+
+bool HasAmountColumn(const FileLayout& file) {
+  return std::any_of(file.fields.begin(), file.fields.end(),
+                     [](const FieldLayout& field) { return field.type == FieldType::kAmount; });
+}
+
+}  // namespace
+
+size_t WidestCsvColumn(const FileLayout& file) {
+  size_t widest = 0;
+  for (const FieldLayout& field : file.fields) {
+    widest = std::max({widest, CsvWidth(field), field.name.size()});
+  }
+  return widest;
+}
+
 CsvRecordReader::CsvRecordReader(const FileLayout& file, std::string_view text)
     : file_(file), reader_(text) {}
 
+CsvRecordReader::CsvRecordReader(const FileLayout& file, CsvSource* source)
+    : file_(file), reader_(source) {}
+
 bool CsvRecordReader::Fail(int64_t line, int32_t column, std::string message) {
-  error_ = CsvError{line, column, std::move(message), ""};
+  error_.emplace();
+  error_->line = line;
+  error_->column = column;
+  error_->message = std::move(message);
+  return false;
+}
+
+// Takes over the reader's error, saying what the limits it broke were.
+bool CsvRecordReader::FailReading() {
+  error_ = reader_.error();
+  if (!error_) return false;
+  const size_t column = static_cast<size_t>(error_->column);
+  const FieldLayout* field = nullptr;
+  if (header_read_ && column >= 1 && column <= columns_.size()) {
+    field = columns_[column - 1];
+    error_->column_name = std::string(field->name);
+  }
+  if (error_->kind == CsvErrorKind::kFieldTooLong) {
+    const size_t widest = WidestCsvColumn(file_);
+    error_->message = "the value \"" + error_->value + "...\" has more than " +
+                      std::to_string(widest) + " characters";
+    error_->message += field != nullptr && CsvWidth(*field) == widest
+                           ? "; the field holds " + std::to_string(widest)
+                           : ", more than any column of " + std::string(file_.base_name) + " holds";
+    if (error_->open_quote) error_->message += OpenQuoteHint();
+  } else if (error_->kind == CsvErrorKind::kTooManyFields && !header_read_) {
+    error_->message = "the header names more columns than " + std::string(file_.base_name) +
+                      " has (" + std::to_string(file_.fields.size()) + ")";
+  } else if (error_->kind == CsvErrorKind::kTooManyFields) {
+    error_->message += "; the header names " + std::to_string(columns_.size()) + " columns";
+    if (HasAmountColumn(file_)) {
+      error_->message +=
+          " (an amount with a decimal comma and no quotes splits in two: write "
+          "amounts with a decimal point)";
+    }
+  }
   return false;
 }
 
 bool CsvRecordReader::ReadHeader() {
-  header_read_ = true;
+  // A header of more names than the file has columns is wrong whatever they are; one field may
+  // hold them all when another separator than the comma joins them, which the hint below names.
+  size_t all_names = 0;
+  for (const FieldLayout& field : file_.fields) all_names += field.name.size() + 1;
+  reader_.set_limits({file_.fields.size(), std::max(all_names, WidestCsvColumn(file_))});
   if (!reader_.ReadRow(&fields_, &field_lines_)) {
-    if (reader_.error()) {
-      error_ = reader_.error();
-      return false;
-    }
+    if (reader_.error()) return FailReading();
+    header_read_ = true;
     return Fail(1, 1, "the file is empty: the first line must name the columns");
   }
+  header_read_ = true;
+  if (!CheckHeaderNames() || !CheckRequiredColumns()) return false;
+  reader_.set_limits({columns_.size(), WidestCsvColumn(file_)});
+  return true;
+}
+
+bool CsvRecordReader::CheckHeaderNames() {
   const std::string_view key_name = file_.fields[0].name;
   for (size_t i = 0; i < fields_.size(); ++i) {
     const int32_t column = static_cast<int32_t>(i) + 1;
     const std::string_view name = TrimBlanks(fields_[i]);
+    for (const char separator : {';', '\t'}) {
+      if (name.find(separator) == std::string_view::npos) continue;
+      const std::string shown = separator == ';' ? "\";\"" : "a tab";
+      return Fail(field_lines_[i], column,
+                  "the columns are separated by " + shown +
+                      ", not by commas: save the file as CSV with commas between the values and "
+                      "a point before the decimals (spreadsheets set up for Spanish or Catalan "
+                      "write semicolons and decimal commas)");
+    }
     const FieldLayout* field = nullptr;
     for (const FieldLayout& candidate : file_.fields) {
       if (layout_internal::SameNameIgnoringCase(candidate.name, name)) field = &candidate;
@@ -360,29 +531,57 @@ bool CsvRecordReader::ReadHeader() {
   return true;
 }
 
-bool CsvRecordReader::Next(std::string* record) {
-  if (error_) return false;
-  if (!header_read_ && !ReadHeader()) return false;
-  if (!reader_.ReadRow(&fields_, &field_lines_)) {
-    if (reader_.error()) error_ = reader_.error();
-    return false;
+bool CsvRecordReader::CheckRequiredColumns() {
+  for (const RequiredColumn& required : kRequiredColumns) {
+    if (!layout_internal::SameNameIgnoringCase(required.file, file_.base_name)) continue;
+    const bool named = std::any_of(columns_.begin(), columns_.end(), [&](const FieldLayout* f) {
+      return f->name == required.column;
+    });
+    if (named) continue;
+    return Fail(1, 1,
+                "the header leaves out the column " + Quoted(required.column) + ", and " +
+                    std::string(required.why) + ": add the column (an empty value stays allowed)");
   }
-  if (fields_.size() != columns_.size()) {
-    const int32_t column = static_cast<int32_t>(std::min(fields_.size(), columns_.size()) + 1);
-    return Fail(reader_.row_line(), column,
-                "the row has " + std::to_string(fields_.size()) + " fields; the header names " +
-                    std::to_string(columns_.size()) + " columns");
-  }
+  return true;
+}
+
+bool CsvRecordReader::StoreRow(std::string* record) {
   *record = BlankRecord(file_);
   for (size_t i = 0; i < fields_.size(); ++i) {
-    std::string problem = StoreFieldValue(*columns_[i], fields_[i], *record);
+    const FieldLayout& field = *columns_[i];
+    std::string_view value = fields_[i];
+    std::optional<std::string> code;
+    std::string problem;
+    if (IsLanguageField(field)) {
+      code = KnownLanguageCode(value);
+      if (code) {
+        value = *code;
+      } else {
+        problem = Quoted(value) + " is no language code of the message file: write " +
+                  LanguageCodeList() + " (upper or lower case), or leave it empty for Catalan";
+      }
+    }
+    if (problem.empty()) problem = StoreFieldValue(field, value, *record);
     if (!problem.empty()) {
       Fail(field_lines_[i], static_cast<int32_t>(i) + 1, std::move(problem));
-      error_->column_name = std::string(columns_[i]->name);
+      error_->column_name = std::string(field.name);
       return false;
     }
   }
   return true;
+}
+
+bool CsvRecordReader::Next(std::string* record) {
+  if (error_) return false;
+  if (!header_read_ && !ReadHeader()) return false;
+  if (!reader_.ReadRow(&fields_, &field_lines_)) return FailReading();
+  if (fields_.size() != columns_.size()) {
+    const int32_t column = static_cast<int32_t>(fields_.size() + 1);
+    return Fail(reader_.row_line(), column,
+                "the row has " + std::to_string(fields_.size()) + " fields; the header names " +
+                    std::to_string(columns_.size()) + " columns");
+  }
+  return StoreRow(record);
 }
 
 }  // namespace quarnell

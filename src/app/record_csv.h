@@ -38,16 +38,26 @@ std::vector<std::string> CsvHeader(const FileLayout& file);
 std::vector<std::string> RecordToCsvRow(const FileLayout& file, std::span<const char> record,
                                         bool* faithful, std::string* unfaithful_column = nullptr);
 
-// Converts the rows of a CSV text to records of `file`.
+// The most characters a value of any column of `file` takes in a CSV (or a column name, when
+// longer): the bound on every field of an import.
+size_t WidestCsvColumn(const FileLayout& file);
+
+// Converts the rows of a CSV to records of `file`, one row in memory at a time.
 class CsvRecordReader {
  public:
-  // `text` must outlive the reader.
+  // `text` or `source` must outlive the reader.
   CsvRecordReader(const FileLayout& file, std::string_view text);
+  CsvRecordReader(const FileLayout& file, CsvSource* source);
 
   // Reads the header on the first call, then one row per call into *record. Returns false at the
-  // end or on the first error (error() then names line and column: an unknown or repeated
-  // column, a row with too few or too many fields, a value that does not fit its field, a CSV
-  // syntax error). A text without any row, not even a header, is an error.
+  // end or on the first error (error() then names line and column). Errors: an unknown or
+  // repeated column; a header that leaves out a column whose blank value would keep records out
+  // of the statement without a word (the kind and state of a payment, the type of a contract,
+  // the language of an owner); a row with too few or too many fields; a field longer than the
+  // widest column; a value that does not fit its field or, for an owner's language, is no
+  // language code of the message file; a CSV syntax error. A text without any row, not even a
+  // header, is an error. Semicolons or tabs between the header's names, decimal commas and
+  // dates written day first are refused with a hint on how to save the file.
   bool Next(std::string* record);
 
   // The line on which the row last returned began.
@@ -58,7 +68,11 @@ class CsvRecordReader {
 
  private:
   bool ReadHeader();
+  bool CheckHeaderNames();
+  bool CheckRequiredColumns();
+  bool StoreRow(std::string* record);
   bool Fail(int64_t line, int32_t column, std::string message);
+  bool FailReading();
 
   const FileLayout& file_;
   CsvReader reader_;

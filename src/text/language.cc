@@ -10,9 +10,9 @@ const std::string& LanguageCode() { return current_code; }
 void SetLanguageCode(std::string_view code) { current_code.assign(code); }
 
 Language LanguageOf(std::string_view code) {
-  if (code == "SPA") return Language::kSpanish;
-  if (code == "GLG") return Language::kGalician;
-  if (code == "OCI") return Language::kAranese;
+  for (size_t i = 0; i < kLanguageCodes.size(); ++i) {
+    if (code == kLanguageCodes[i]) return static_cast<Language>(i);
+  }
   return Language::kCatalan;
 }
 

@@ -13,6 +13,10 @@ namespace quarnell {
 
 enum class Language { kCatalan, kSpanish, kGalician, kAranese };
 
+// The codes of the four languages, in the order of `Language`: Catalan first, the source texts,
+// then the three translations a message file holds.
+inline constexpr std::array<std::string_view, 4> kLanguageCodes = {"CAT", "SPA", "GLG", "OCI"};
+
 // The code as set: three characters ("CAT", "SPA", "GLG", "OCI") or whatever was set; empty at
 // start.
 const std::string& LanguageCode();

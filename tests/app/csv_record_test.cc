@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -153,11 +154,12 @@ TEST(CsvRecordValuesTest, DamagedBytesExportAsUnfaithful) {
 
 TEST(CsvRecordReaderTest, ColumnsInAnyOrderAndLeftOutColumnsGetBlankValues) {
   const FileLayout& payments = *FindRentalFile("VPagos");
-  CsvRecordReader reader(payments, "Amount,owner ,property,concept\n-12.5,7,2,HON\n");
+  CsvRecordReader reader(payments, "Amount,owner ,property,concept,kind,state\n-12.5,7,2,HON,,\n");
   std::string record;
   ASSERT_TRUE(reader.Next(&record));
   EXPECT_EQ(reader.line(), 2);
   EXPECT_EQ(reader.key_column(), 2);
+  // Kind and state named but left empty on purpose: blanks, as when left out.
   std::string expected = BlankRecord(payments);
   WriteCode(expected, RentalField("VPagos", "owner"), 7);
   WriteCode(expected, RentalField("VPagos", "property"), 2);
@@ -172,7 +174,8 @@ TEST(CsvRecordReaderTest, ColumnsInAnyOrderAndLeftOutColumnsGetBlankValues) {
 
 struct ReaderErrorCase {
   const char* name;
-  std::string_view text;
+  const char* base;
+  std::string text;
   int64_t line;
   int32_t column;
   std::string_view message_part;
@@ -181,31 +184,72 @@ struct ReaderErrorCase {
 
 TEST(CsvRecordReaderTest, ErrorsNameLineAndColumn) {
   const ReaderErrorCase cases[] = {
-      {"empty file", "", 1, 1, "empty", ""},
-      {"unknown column", "owner,colour\n", 1, 2, "unknown column \"colour\"", ""},
-      {"repeated column", "owner,date,OWNER\n", 1, 3, "appears twice", ""},
-      {"short row", "owner,date,amount\n1,2024-01-01\n", 2, 3, "2 fields", ""},
-      {"long row", "owner,date\n1,2024-01-01,5\n", 2, 3, "3 fields", ""},
-      {"bad value", "owner,date,amount\n1,2024-01-01,5\n2,2024-01-32,5\n", 3, 2, "calendar",
-       "date"},
-      {"line break inside a value", "owner,amount\n\n1,\"5\n0\"\n", 3, 2, "not an amount",
-       "amount"},
-      {"syntax", "owner\n\"1\n", 2, 1, "not closed", ""},
+      {"empty file", "VCobros", "", 1, 1, "empty", ""},
+      {"unknown column", "VCobros", "owner,colour\n", 1, 2, "unknown column \"colour\"", ""},
+      {"repeated column", "VCobros", "owner,date,OWNER\n", 1, 3, "appears twice", ""},
+      {"short row", "VCobros", "owner,date,amount\n1,2024-01-01\n", 2, 3, "2 fields", ""},
+      {"long row", "VCobros", "owner,date\n1,2024-01-01,5\n", 2, 3, "more than 2 fields", ""},
+      {"bad value", "VCobros", "owner,date,amount\n1,2024-01-01,5\n2,2024-01-32,5\n", 3, 2,
+       "calendar", "date"},
+      {"line break inside a value", "VCobros", "owner,amount\n\n1,\"5\n0\"\n", 3, 2,
+       "not an amount", "amount"},
+      {"syntax", "VCobros", "owner\n\"1\n", 2, 1, "not closed", "owner"},
+      {"field longer than any column", "VCobros", "owner,amount\n" + std::string(13, '1') + ",5\n",
+       2, 1, "more than any column of VCobros holds", "owner"},
+      {"header longer than the file", "VDespesa", "concept,description,concept2\n", 1, 3,
+       "more columns than VDespesa has (2)", ""},
   };
-  const FileLayout& payments = *FindRentalFile("VPagos");
-  for (const ReaderErrorCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    CsvRecordReader reader(payments, c.text);
-    std::string record;
-    while (reader.Next(&record)) {
+  // Files that would import without a word and then count wrongly in every statement, and files
+  // saved by a spreadsheet set up for Spanish or Catalan.
+  const ReaderErrorCase refusals[] = {
+      {"payment without kind", "VPagos", "owner,property,amount,state\n1,1,5,N\n", 1, 1,
+       "leaves out the column \"kind\"", ""},
+      {"payment without state", "VPagos", "owner,property,amount,kind\n1,1,5,P\n", 1, 1,
+       "leaves out the column \"state\"", ""},
+      {"contract without type", "VDepCont", "owner,property,unit,date\n1,1,1,2024-01-01\n", 1, 1,
+       "leaves out the column \"type\"", ""},
+      {"owner without language", "VPropiet", "owner,name\n1,A*B\n", 1, 1,
+       "leaves out the column \"language\"", ""},
+      {"language the message file does not know", "VPropiet", "owner,language\n1,CAT\n2,ENG\n", 3,
+       2, "write CAT, SPA, GLG or OCI", "language"},
+      {"semicolons", "VCobros", "owner;property;unit;date;amount\n1;1;1;01/12/2025;950,00\n", 1, 1,
+       "separated by \";\"", ""},
+      {"tabs", "VCobros", "owner\tproperty\tunit\n1\t1\t1\n", 1, 1, "separated by a tab", ""},
+      {"decimal comma", "VCobros", "owner,amount\n1,\"950,50\"\n", 2, 2,
+       "decimal comma: write it 950.50", "amount"},
+      {"thousands point and decimal comma", "VCobros", "owner,amount\n1,\"1.200,5\"\n", 2, 2,
+       "write it 1200.5", "amount"},
+      {"decimal comma without quotes", "VCobros", "owner,amount\n1,950,50\n", 2, 3,
+       "decimal comma and no quotes splits in two", ""},
+      {"day first", "VCobros", "owner,date\n1,01/12/2025\n", 2, 2, "(write 2025-12-01)", "date"},
+  };
+  using Table = std::span<const ReaderErrorCase>;
+  for (const Table table : {Table(cases), Table(refusals)}) {
+    for (const ReaderErrorCase& c : table) {
+      SCOPED_TRACE(c.name);
+      CsvRecordReader reader(*FindRentalFile(c.base), c.text);
+      std::string record;
+      while (reader.Next(&record)) {
+      }
+      ASSERT_TRUE(reader.error());
+      EXPECT_EQ(reader.error()->line, c.line);
+      EXPECT_EQ(reader.error()->column, c.column);
+      EXPECT_NE(reader.error()->message.find(c.message_part), std::string::npos)
+          << reader.error()->message;
+      EXPECT_EQ(reader.error()->column_name, c.column_name);
     }
-    ASSERT_TRUE(reader.error());
-    EXPECT_EQ(reader.error()->line, c.line);
-    EXPECT_EQ(reader.error()->column, c.column);
-    EXPECT_NE(reader.error()->message.find(c.message_part), std::string::npos)
-        << reader.error()->message;
-    EXPECT_EQ(reader.error()->column_name, c.column_name);
   }
+}
+
+TEST(CsvRecordReaderTest, LanguageCodesInAnyCaseAreStoredAsTheStatementReadsThem) {
+  const FileLayout& owners = *FindRentalFile("VPropiet");
+  CsvRecordReader reader(owners, "owner,language\n1,spa\n2, Oci \n3,\n4,GLG\n");
+  std::vector<std::string> codes;
+  std::string record;
+  while (reader.Next(&record))
+    codes.push_back(ReadText(record, RentalField("VPropiet", "language")));
+  EXPECT_FALSE(reader.error()) << reader.error()->message;
+  EXPECT_EQ(codes, (std::vector<std::string>{"SPA", "OCI", "   ", "GLG"}));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quarnell {
@@ -90,6 +92,131 @@ TEST(CsvReaderTest, SyntaxErrorsNameLineAndColumn) {
     EXPECT_EQ(reader.error()->column, c.column);
     EXPECT_FALSE(reader.ReadRow(&fields)) << "a reader stays stopped after an error";
   }
+}
+
+// Hands out a text a few bytes at a time, so that rows, quotes and line ends fall across the
+// reader's blocks.
+class TrickleSource : public CsvSource {
+ public:
+  TrickleSource(std::string_view text, size_t step) : text_(text), step_(step) {}
+  size_t Read(char* buffer, size_t capacity) override {
+    const size_t count = std::min({capacity, step_, text_.size()});
+    std::copy_n(text_.data(), count, buffer);
+    text_.remove_prefix(count);
+    return count;
+  }
+
+ private:
+  std::string_view text_;
+  size_t step_;
+};
+
+// An input that never ends: `start`, then `pattern` over and over. It counts what it handed out.
+class EndlessSource : public CsvSource {
+ public:
+  EndlessSource(std::string start, std::string pattern)
+      : start_(std::move(start)), pattern_(std::move(pattern)) {}
+  size_t Read(char* buffer, size_t capacity) override {
+    for (size_t i = 0; i < capacity; ++i) {
+      const size_t at = given_ + i;
+      buffer[i] =
+          at < start_.size() ? start_[at] : pattern_[(at - start_.size()) % pattern_.size()];
+    }
+    given_ += capacity;
+    return capacity;
+  }
+  size_t given() const { return given_; }
+
+ private:
+  std::string start_;
+  std::string pattern_;
+  size_t given_ = 0;
+};
+
+TEST(CsvReaderTest, ReadsTheSameRowsWhateverTheBlocksTheInputComesIn) {
+  const std::string_view texts[] = {
+      "\xEF\xBB\xBF"
+      "a,\"b\r\n,\"\"c\"\"\"\r\n\r\n1,2\r\nx,\"\"",
+      "h\n\"a\nb\nc\"\n\nx\n",
+      "a\rb,c\n\n",
+      "a,b\nx,\"2\"3\n",
+  };
+  for (const std::string_view text : texts) {
+    CsvReader whole(text);
+    Rows expected;
+    std::vector<int64_t> expected_lines;
+    std::vector<std::string> fields;
+    while (whole.ReadRow(&fields)) {
+      expected.push_back(fields);
+      expected_lines.push_back(whole.row_line());
+    }
+    for (const size_t step : {1, 2, 3}) {
+      SCOPED_TRACE(::testing::Message() << text << " by " << step);
+      TrickleSource source(text, step);
+      CsvReader reader(&source);
+      Rows rows;
+      std::vector<int64_t> lines;
+      while (reader.ReadRow(&fields)) {
+        rows.push_back(fields);
+        lines.push_back(reader.row_line());
+      }
+      EXPECT_EQ(rows, expected);
+      EXPECT_EQ(lines, expected_lines);
+      ASSERT_EQ(reader.error().has_value(), whole.error().has_value());
+      if (reader.error()) {
+        EXPECT_EQ(reader.error()->column, whole.error()->column);
+      }
+    }
+  }
+}
+
+// A row of endless commas or a field of endless characters stops at the first field or the
+// first character too many, having read a block or two.
+TEST(CsvReaderTest, LimitsStopAnEndlessRowOrFieldEarly) {
+  const struct {
+    const char* name;
+    std::string start;
+    std::string pattern;
+    CsvErrorKind kind;
+    int32_t column;
+  } cases[] = {
+      {"commas", "", ",", CsvErrorKind::kTooManyFields, 4},
+      {"one character", "", "x", CsvErrorKind::kFieldTooLong, 1},
+      {"quoted line breaks", "\"", "\n", CsvErrorKind::kFieldTooLong, 1},
+      {"bytes that are no characters", "", "\x80", CsvErrorKind::kFieldTooLong, 1},
+      {"characters of two bytes", "", "é", CsvErrorKind::kFieldTooLong, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndlessSource source(c.start, c.pattern);
+    CsvReader reader(&source);
+    reader.set_limits({3, 50});
+    std::vector<std::string> fields;
+    EXPECT_FALSE(reader.ReadRow(&fields));
+    ASSERT_TRUE(reader.error());
+    EXPECT_EQ(reader.error()->kind, c.kind);
+    EXPECT_EQ(reader.error()->line, 1);
+    EXPECT_EQ(reader.error()->column, c.column);
+    EXPECT_LE(source.given(), 256u * 1024);
+    EXPECT_LE(reader.error()->message.size(), 240u) << "the value is not echoed whole";
+  }
+}
+
+TEST(CsvReaderTest, ATooLongFieldIsShownByItsFirstFortyCharacters) {
+  const std::string text = "x," + std::string(39, 'a') + "é" + std::string(100, 'b') + "\n";
+  CsvReader reader(text);
+  reader.set_limits({0, 60});
+  std::vector<std::string> fields;
+  EXPECT_FALSE(reader.ReadRow(&fields));
+  ASSERT_TRUE(reader.error());
+  EXPECT_EQ(reader.error()->column, 2);
+  EXPECT_EQ(reader.error()->message,
+            "the value \"" + std::string(39, 'a') + "é...\" has more than 60 characters");
+
+  const std::string fitting = "x," + std::string(59, 'a') + "é\n";
+  CsvReader fits(fitting);
+  fits.set_limits({2, 60});
+  EXPECT_TRUE(fits.ReadRow(&fields)) << fits.error()->message;
 }
 
 TEST(CsvWriterTest, QuotesOnlyWhatNeedsItAndReadsBack) {

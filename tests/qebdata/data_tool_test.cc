@@ -321,17 +321,18 @@ TEST(TransferTest, BadDataIsRefusedWithLineAndColumnAndImportsNothing) {
        "line 3, column 5 (amount)", "not an amount"},
       {"day not in the calendar", "VCobros", collection_head + "1,1,2,2025-02-29,950\n",
        "line 3, column 4 (date)", "not a day of the calendar"},
-      {"code too large", "VPagos", "owner,property,supplier\n1,1,3\n1,1,10000\n",
+      {"code too large", "VPagos", "owner,property,supplier,kind,state\n1,1,3,P,N\n1,1,10000,P,N\n",
        "line 3, column 3 (supplier)", "not a code from 0 to 9999"},
       {"number out of range", "VAmortit", "owner,property,rate\n1,1,300\n1,1,40000\n",
        "line 3, column 3 (rate)", "from -32768 to 32767"},
-      {"state byte out of range", "VPropiet", "owner,state\n20,0\n21,256\n",
+      {"state byte out of range", "VPropiet", "owner,state,language\n20,0,\n21,256,\n",
        "line 3, column 2 (state)", "from 0 to 255"},
       {"text longer than its field", "VPropiet",
-       "owner,name\n20,A*B\n21,\"" + std::string(41, 'N') + "\"\n", "line 3, column 2 (name)",
-       "41 characters; the field holds 40"},
-      {"character missing from code page 850", "VPropiet", "owner,name\n20,A*B\n21,ŁUKASZ*X\n",
-       "line 3, column 2 (name)", "does not exist in code page 850"},
+       "owner,name,language\n20,A*B,\n21,\"" + std::string(41, 'N') + "\",\n",
+       "line 3, column 2 (name)", "more than 40 characters; the field holds 40"},
+      {"character missing from code page 850", "VPropiet",
+       "owner,name,language\n20,A*B,\n21,ŁUKASZ*X,\n", "line 3, column 2 (name)",
+       "does not exist in code page 850"},
       {"unknown column", "VGrups", "owner,property,colour\n1,9,RED\n", "line 1, column 3",
        "unknown column \"colour\""},
       {"key repeated inside the file", "VDespesa", "description,concept\nA,ZZZ\nB,ZZY\nC,ZZZ\n",
@@ -340,9 +341,25 @@ TEST(TransferTest, BadDataIsRefusedWithLineAndColumnAndImportsNothing) {
        "line 3, column 1 (concept)", "concept HON is already in VDespesa"},
       {"row with a field missing", "VLlogate", "owner,property,unit,young\n1,1,2,1\n1,1,2\n",
        "line 3, column 4", "the row has 3 fields"},
-      {"quote left open", "VCobros", collection_head + "1,1,2,\"2025-12-03,950\n",
-       "line 3, column 4", "a quoted field is not closed"},
+      {"quote left open", "VCobros", collection_head + "1,1,2,\"2025-12\n",
+       "line 3, column 4 (date)", "a quoted field is not closed"},
+      {"quote left open in a long file", "VCobros",
+       collection_head + "1,1,2,\"2025-12-03,950\n1,1,2,2025-12-04,950\n",
+       "line 3, column 4 (date)", "is its closing quote missing?"},
       {"empty file", "VCapPeri", "", "line 1, column 1", "empty"},
+      {"payments without their state", "VPagos",
+       "owner,property,date,amount,kind\n1,1,2025-05-01,10,P\n", "line 1, column 1",
+       "leaves out the column \"state\""},
+      {"owner in a language the message file does not know", "VPropiet",
+       "owner,name,language\n20,A*B,cat\n21,C*D,XYZ\n", "line 3, column 3 (language)",
+       "\"XYZ\" is no language code"},
+      {"columns separated by semicolons", "VCobros", "owner;property;unit;date;amount\n",
+       "line 1, column 1", "separated by \";\""},
+      {"a million commas in a row", "VCobros", collection_head + std::string(1000000, ','),
+       "line 3, column 6", "more than 5 fields"},
+      {"a field of a megabyte", "VPropiet",
+       "owner,name,language\n20,\"" + std::string(1 << 20, 'N') + "\",CAT\n",
+       "line 2, column 2 (name)", "\"" + std::string(40, 'N') + "...\" has more than 40"},
   };
   for (const BadImport& c : cases) {
     SCOPED_TRACE(c.name);
@@ -353,9 +370,123 @@ TEST(TransferTest, BadDataIsRefusedWithLineAndColumnAndImportsNothing) {
     EXPECT_EQ(run.exit, kExitBadInput);
     EXPECT_NE(run.err.find(input.file("bad.csv") + ", " + c.where + ": "), std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find(c.message_part), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.message_part), std::string::npos) << run.err.substr(0, 1000);
+    EXPECT_LE(run.err.size(), 1000u) << "no value is echoed whole";
     EXPECT_EQ(StoredRecords(root.dir(), file), before);
   }
+}
+
+TEST(TransferTest, AnInputThatCannotBeReadSaysWhy) {
+  FakeClock clock;
+  TempDir root;
+  TempDir input;
+  ASSERT_EQ(RunTool({"init", root.dir()}).exit, 0);
+  input.Write("locked.csv", "concept,description\nHON,FEES\n");
+  fs::permissions(input.file("locked.csv"), fs::perms::none);
+  struct Case {
+    std::string path;
+    std::string why;
+  };
+  std::vector<Case> cases = {
+      {input.file("nofile.csv"), "No such file or directory"},
+      {input.dir(), "Is a directory"},
+      {input.file("nofile.csv/x.csv"), "No such file or directory"},
+  };
+  if (geteuid() != 0) cases.push_back({input.file("locked.csv"), "Permission denied"});
+  for (const Case& c : cases) {
+    ToolRun run = RunTool({"import", root.dir(), "VDespesa", c.path});
+    EXPECT_EQ(run.exit, kExitBadInput);
+    EXPECT_EQ(run.err, "qebdata: cannot read " + c.path + ": " + c.why + "\n");
+  }
+}
+
+// An input without end (a device, a pipe left open) stops at the first field too long.
+TEST(TransferTest, AnEndlessInputIsRefusedWithoutBeingHeld) {
+  FakeClock clock;
+  TempDir root;
+  ASSERT_EQ(RunTool({"init", root.dir()}).exit, 0);
+  ToolRun run = RunTool({"import", root.dir(), "VCobros", "/dev/zero"});
+  EXPECT_EQ(run.exit, kExitBadInput);
+  EXPECT_NE(run.err.find("/dev/zero, line 1, column 1: the value"), std::string::npos) << run.err;
+}
+
+// The program itself, not the library: a directory gives a message and status 2, never an
+// abort.
+TEST(TransferTest, TheProgramGivenADirectorySaysSo) {
+  TempDir root;
+  const std::string command = std::string(QEB_BIN_DIR) + "/qebdata import " + root.dir() +
+                              " VCobros " + root.dir() + " 2>" + root.file("err");
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kExitBadInput);
+  EXPECT_EQ(root.Read("err"), "qebdata: cannot read " + root.dir() + ": Is a directory\n");
+}
+
+// Importing the same collections twice would double every rent.
+TEST(TransferTest, RowsAlreadyInTheFileAreRefusedUnlessReplacedOrAllowed) {
+  FakeClock clock;
+  TempDir root;
+  TempDir input;
+  ASSERT_EQ(RunTool({"demo", root.dir()}).exit, 0);
+  const FileLayout& collections = *FindRentalFile("VCobros");
+  const std::string demo_csv = kInstallDir + "/demo/VCobros.csv";
+  const std::vector<std::string> demo = StoredRecords(root.dir(), collections);
+
+  ToolRun run = RunTool({"import", root.dir(), "VCobros", demo_csv});
+  EXPECT_EQ(run.exit, kExitBadInput);
+  EXPECT_NE(run.err.find(demo_csv + ": 805 of the 805 rows are records already in VCobros, byte "
+                                    "for byte (the first on line 2); nothing was imported"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("--replace"), std::string::npos);
+  EXPECT_EQ(StoredRecords(root.dir(), collections), demo);
+
+  // Two new rows alike are no repeat of the file, nor is a row that differs from a record in
+  // one column; a row equal to a record is.
+  const std::string head = "owner,property,unit,date,amount,deducted1,deducted2,retention\n";
+  const std::string fresh = "1,1,2,2026-01-05,700,0,0,0\n";
+  input.Write("new.csv", head + fresh + fresh);
+  input.Write("near.csv", head + "1,1,1,2024-01-01,1200.00,0,0,0\n");
+  input.Write("mixed.csv", head + "1,1,3,2026-01-05,700,0,0,0\n1,1,1,2024-01-01,1200,0,0,228\n");
+  ASSERT_EQ(RunTool({"import", root.dir(), "VCobros", input.file("new.csv")}).exit, 0);
+  ASSERT_EQ(RunTool({"import", root.dir(), "VCobros", input.file("near.csv")}).exit, 0);
+  run = RunTool({"import", root.dir(), "VCobros", input.file("mixed.csv")});
+  EXPECT_EQ(run.exit, kExitBadInput);
+  EXPECT_NE(run.err.find("1 of the 2 rows is a record already in VCobros, byte for byte (the "
+                         "first on line 3)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(StoredRecords(root.dir(), collections).size(), demo.size() + 3);
+
+  run = RunTool({"import", "--allow-repeats", root.dir(), "VCobros", input.file("new.csv")});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(StoredRecords(root.dir(), collections).size(), demo.size() + 5);
+
+  run = RunTool({"import", root.dir(), "VCobros", demo_csv, "--replace"});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(run.err, "qebdata: 810 records removed from VCobros, 805 records added to VCobros\n");
+  EXPECT_EQ(StoredRecords(root.dir(), collections), demo);
+}
+
+TEST(TransferTest, ReplacingAndClearingAreAllOrNothing) {
+  FakeClock clock;
+  TempDir root;
+  TempDir input;
+  ASSERT_EQ(RunTool({"demo", root.dir()}).exit, 0);
+  const FileLayout& concepts = *FindRentalFile("VDespesa");
+  const std::vector<std::string> demo = StoredRecords(root.dir(), concepts);
+  input.Write("bad.csv", "concept,description\nAAA,ONE\nBBB,\"" + std::string(26, 'X') + "\"\n");
+  ToolRun run = RunTool({"import", "--replace", root.dir(), "VDespesa", input.file("bad.csv")});
+  EXPECT_EQ(run.exit, kExitBadInput);
+  EXPECT_EQ(StoredRecords(root.dir(), concepts), demo) << "the old records stay";
+
+  run = RunTool({"clear", root.dir(), "VDespesa"});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "qebdata: " + std::to_string(demo.size()) + " records removed from VDespesa\n");
+  EXPECT_TRUE(StoredRecords(root.dir(), concepts).empty());
+  run = RunTool({"clear", root.dir(), "VDespesa"});
+  EXPECT_EQ(run.err, "qebdata: 0 records removed from VDespesa\n");
 }
 
 TEST(TransferTest, AFileHeldByAnotherProgramIsReportedAndLeftAlone) {
@@ -456,6 +587,10 @@ TEST(UsageTest, BadUsageExitsWithTwoAndSaysWhy) {
       {{"generate", root.dir(), "--owners", "5", "--seed"}, "needs a value"},
       {{"generate", root.dir(), "--owners", "5", "--speed", "1"}, "unknown option"},
       {{"export", root.file("nowhere"), "VCobros"}, "does not exist"},
+      {{"import", "--replace", root.dir(), "VCobros", "x.csv", "--allow-repeats"}, "exclude"},
+      {{"import", "--replace-all", root.dir(), "VCobros", "x.csv"}, "unknown option"},
+      {{"clear", root.dir()}, "wrong number of arguments"},
+      {{"clear", root.dir(), "VCobro"}, "unknown record file"},
   };
   for (const auto& c : cases) {
     ToolRun run = RunTool(c.args);

@@ -28,7 +28,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: qebdata init ROOT [--server SERVER] [--agency-name NAME] [--line TEXT]... [--tax-id "
     "ID]\n"
-    "       qebdata import ROOT BASE FILE.csv\n"
+    "       qebdata import [--replace | --allow-repeats] ROOT BASE FILE.csv\n"
+    "       qebdata clear ROOT BASE\n"
     "       qebdata export ROOT BASE [FILE.csv]\n"
     "       qebdata demo ROOT\n"
     "       qebdata generate ROOT --owners N [--seed S]\n"
@@ -39,7 +40,10 @@ constexpr char kUsage[] =
     "SERVER a PostgreSQL database (a connection URI, keyword=value pairs or a service name).\n"
     "init writes the agency's letterhead into ROOT/Tova.ini: --agency-name its first line,\n"
     "--line each line under it (address, town, telephone; up to five), --tax-id the tax\n"
-    "identifier. Statements are refused until the letterhead is the agency's own.\n";
+    "identifier. Statements are refused until the letterhead is the agency's own.\n"
+    "import adds the rows and refuses rows that are records already in the file; --replace\n"
+    "replaces the file's records with the rows, --allow-repeats adds them all the same.\n"
+    "tools/qebdata/README.md describes the columns of every file.\n";
 
 int Usage(std::ostream& err, const std::string& problem) {
   err << "qebdata: " << problem << "\n" << kUsage;
@@ -257,11 +261,8 @@ int Demo(const std::string& root, const DataToolContext& context) {
         fs::path(context.install_dir) / "demo" / (std::string(file.base_name) + ".csv");
     std::error_code ec;
     if (!fs::exists(csv, ec)) continue;
-    std::string text;
-    if (!ReadInput(csv.string(), &text, *context.err)) return kExitFailure;
-    if (int exit = ImportCsv(root, file, csv.string(), text, *context.err); exit != kExitOk) {
-      return exit;
-    }
+    const int exit = ImportCsvFile(root, file, csv.string(), ImportMode::kAdd, *context.err);
+    if (exit != kExitOk) return exit;
   }
   return kExitOk;
 }
@@ -295,6 +296,32 @@ int Export(const std::string& root, const FileLayout& file, const std::string* p
   }
   if (exit != kExitOk) fs::remove(partial, ec);
   return exit;
+}
+
+// import [--replace | --allow-repeats] ROOT BASE FILE.csv, the option anywhere after import.
+int Import(const std::vector<std::string>& args, const DataToolContext& context) {
+  ImportMode mode = ImportMode::kAdd;
+  std::vector<std::string> operands;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const ImportMode chosen = args[i] == "--replace"         ? ImportMode::kReplace
+                              : args[i] == "--allow-repeats" ? ImportMode::kAllowRepeats
+                                                             : ImportMode::kAdd;
+    if (chosen == ImportMode::kAdd && args[i].starts_with("--")) {
+      return Usage(*context.err, "unknown option " + args[i]);
+    }
+    if (chosen == ImportMode::kAdd) {
+      operands.push_back(args[i]);
+    } else if (mode != ImportMode::kAdd && mode != chosen) {
+      return Usage(*context.err, "--replace and --allow-repeats exclude each other");
+    } else {
+      mode = chosen;
+    }
+  }
+  if (operands.size() != 3) return Usage(*context.err, "wrong number of arguments for import");
+  const FileLayout* file = FileOrComplain(operands[1], *context.err);
+  if (file == nullptr) return kExitBadInput;
+  if (int exit = SelectStorage(operands[0], *context.err); exit != kExitOk) return exit;
+  return ImportCsvFile(operands[0], *file, operands[2], mode, *context.err);
 }
 
 int Generate(const std::vector<std::string>& args, const DataToolContext& context) {
@@ -352,13 +379,12 @@ int RunDataTool(const std::vector<std::string>& args, const DataToolContext& con
   }
   if (command == "demo" && count == 2) return Demo(args[1], context);
   if (command == "generate" && count >= 2) return Generate(args, context);
-  if (command == "import" && count == 4) {
+  if (command == "import") return Import(args, context);
+  if (command == "clear" && count == 3) {
     const FileLayout* file = FileOrComplain(args[2], err);
     if (file == nullptr) return kExitBadInput;
     if (int exit = SelectStorage(args[1], err); exit != kExitOk) return exit;
-    std::string text;
-    if (!ReadInput(args[3], &text, err)) return kExitBadInput;
-    return ImportCsv(args[1], *file, args[3], text, err);
+    return ClearRecords(args[1], *file, err);
   }
   if (command == "export" && (count == 3 || count == 4)) {
     const FileLayout* file = FileOrComplain(args[2], err);
@@ -375,7 +401,7 @@ int RunDataTool(const std::vector<std::string>& args, const DataToolContext& con
     return kExitOk;
   }
   for (const char* known :
-       {"init", "import", "export", "demo", "generate", "copy", "dictionaries"}) {
+       {"init", "clear", "export", "demo", "generate", "copy", "dictionaries"}) {
     if (command == known) return Usage(err, "wrong number of arguments for " + command);
   }
   return Usage(err, "unknown command \"" + command + "\"");

@@ -110,6 +110,8 @@ int16_t RecordStore::Plain(int16_t operation) {
   return RecordCall(operation, position_block_, &unused, &length, &unused, 0, 0);
 }
 
+int16_t RecordStore::Delete() { return Plain(kOpDelete); }
+
 int16_t RecordStore::BeginTransaction() { return Plain(kOpBeginTransaction); }
 
 int16_t RecordStore::EndTransaction() { return Plain(kOpEndTransaction); }

@@ -36,8 +36,11 @@ class RecordStore {
 
   // Adds a record (its size must be the record length); it becomes the current record.
   int16_t Insert(std::string_view record);
-  // A transaction on this file: the inserts until End become visible together; Abort undoes
-  // them.
+  // Removes the current record (the last one read or inserted).
+  int16_t Delete();
+  // A transaction on this file: the inserts and removals until End become visible together;
+  // Abort undoes them. Another open of the file, in this process or another, sees none of them
+  // until End.
   int16_t BeginTransaction();
   int16_t EndTransaction();
   int16_t AbortTransaction();
