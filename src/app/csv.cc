@@ -97,10 +97,17 @@ bool CsvReader::Append(std::string* field, std::string_view bytes, int64_t field
   return false;
 }
 
-std::string_view CsvReader::RunUntil(std::string_view stops) {
+std::string_view CsvReader::RunUntil(bool quoted) {
   if (begin_ == end_) Refill(1);
   size_t run = begin_;
-  while (run < end_ && stops.find(buffer_[run]) == std::string_view::npos) ++run;
+  if (quoted) {
+    while (run < end_ && buffer_[run] != '"' && buffer_[run] != '\n') ++run;
+  } else {
+    while (run < end_ && buffer_[run] != ',' && buffer_[run] != '\n' && buffer_[run] != '\r' &&
+           buffer_[run] != '"') {
+      ++run;
+    }
+  }
   const std::string_view bytes(buffer_.data() + begin_, run - begin_);
   begin_ = run;
   return bytes;
@@ -112,7 +119,7 @@ bool CsvReader::ReadField(std::string* field, int32_t column) {
   if (Peek() != '"') {
     // Bytes that can end the field come one at a time; the others a run at a time.
     while (true) {
-      if (!Append(field, RunUntil(",\n\r\""), field_line, column, false)) return false;
+      if (!Append(field, RunUntil(false), field_line, column, false)) return false;
       if (AtRowEnd()) return true;
       const char c = static_cast<char>(Peek());
       if (c == '"') {
@@ -124,7 +131,7 @@ bool CsvReader::ReadField(std::string* field, int32_t column) {
   }
   ++begin_;
   while (true) {
-    const std::string_view run = RunUntil("\"\n");
+    const std::string_view run = RunUntil(true);
     if (!Append(field, run, field_line, column, true)) return false;
     const int c = Peek();
     if (c == kEnd) return Fail(field_line, column, "a quoted field is not closed");

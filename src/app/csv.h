@@ -97,9 +97,10 @@ class CsvReader {
   bool Refill(size_t wanted);
   bool AtRowEnd();
   bool ReadField(std::string* field, int32_t column);
-  // The bytes from the current one up to the first of `stops` or the end of the buffer, which
-  // become read.
-  std::string_view RunUntil(std::string_view stops);
+  // The bytes from the current one up to the first that may end the field (a quote or a line
+  // feed in a quoted field; also a comma or a carriage return in another) or the end of the
+  // buffer; they become read.
+  std::string_view RunUntil(bool quoted);
   bool Append(std::string* field, std::string_view bytes, int64_t field_line, int32_t column,
               bool quoted);
   bool Fail(int64_t line, int32_t column, std::string message,

@@ -92,10 +92,13 @@ std::string ParseCode(const FieldLayout& field, std::string_view value, int32_t*
   int64_t limit = 1;
   for (int i = 0; i < 2 * field.width; ++i) limit *= 10;
   --limit;
-  const std::string range = "a code from 0 to " + std::to_string(limit);
-  if (!AllDigits(value)) return Quoted(value) + " is not " + range;
+  // Messages are made only when needed: an import converts millions of values.
+  const auto refuse = [&] {
+    return Quoted(value) + " is not a code from 0 to " + std::to_string(limit);
+  };
+  if (!AllDigits(value)) return refuse();
   const std::optional<int64_t> number = DigitValue(value, limit);
-  if (!number) return Quoted(value) + " is not " + range;
+  if (!number) return refuse();
   *code = static_cast<int32_t>(*number);
   return "";
 }
@@ -110,16 +113,18 @@ std::string ParseNumber(const FieldLayout& field, std::string_view value, int32_
     low = INT32_MIN;
     high = INT32_MAX;
   }
-  const std::string range =
-      "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+  const auto refuse = [&] {
+    return Quoted(value) + " is not a whole number from " + std::to_string(low) + " to " +
+           std::to_string(high);
+  };
   std::string_view digits = value;
   const bool negative = digits.starts_with('-');
   if (negative) digits.remove_prefix(1);
-  if (!AllDigits(digits)) return Quoted(value) + " is not " + range;
+  if (!AllDigits(digits)) return refuse();
   const std::optional<int64_t> magnitude = DigitValue(digits, high + 1);
-  if (!magnitude) return Quoted(value) + " is not " + range;
+  if (!magnitude) return refuse();
   const int64_t signed_value = negative ? -*magnitude : *magnitude;
-  if (signed_value < low || signed_value > high) return Quoted(value) + " is not " + range;
+  if (signed_value < low || signed_value > high) return refuse();
   *number = static_cast<int32_t>(signed_value);
   return "";
 }
@@ -142,10 +147,13 @@ std::string DecimalCommaHint(std::string_view value) {
 }
 
 std::string ParseAmount(std::string_view value, int32_t* hundredths) {
-  std::string what = Quoted(value) +
-                     " is not an amount (digits, an optional minus in front, at most two "
-                     "decimals after a point, from -21474836.48 to 21474836.47)";
-  if (value.find(',') != std::string_view::npos) what += DecimalCommaHint(value);
+  const auto what = [value] {
+    std::string message = Quoted(value) +
+                          " is not an amount (digits, an optional minus in front, at most two "
+                          "decimals after a point, from -21474836.48 to 21474836.47)";
+    if (value.find(',') != std::string_view::npos) message += DecimalCommaHint(value);
+    return message;
+  };
   std::string_view text = value;
   const bool negative = text.starts_with('-');
   if (negative) text.remove_prefix(1);
@@ -153,19 +161,19 @@ std::string ParseAmount(std::string_view value, int32_t* hundredths) {
   const std::string_view whole = text.substr(0, point);
   const std::string_view decimals =
       point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-  if (!AllDigits(whole)) return what;
-  if (point != std::string_view::npos && (decimals.empty() || decimals.size() > 2)) return what;
-  if (!decimals.empty() && !AllDigits(decimals)) return what;
+  if (!AllDigits(whole)) return what();
+  if (point != std::string_view::npos && (decimals.empty() || decimals.size() > 2)) return what();
+  if (!decimals.empty() && !AllDigits(decimals)) return what();
   constexpr int64_t kLimit = static_cast<int64_t>(INT32_MAX) + 1;
   const std::optional<int64_t> units = DigitValue(whole, kLimit);
-  if (!units) return what;
+  if (!units) return what();
   int64_t cents = *units * 100;
   if (!decimals.empty()) {
     cents += (decimals[0] - '0') * 10;
     if (decimals.size() == 2) cents += decimals[1] - '0';
   }
   if (negative) cents = -cents;
-  if (cents < INT32_MIN || cents > INT32_MAX) return what;
+  if (cents < INT32_MIN || cents > INT32_MAX) return what();
   *hundredths = static_cast<int32_t>(cents);
   return "";
 }
@@ -185,13 +193,14 @@ std::string DayFirstHint(std::string_view value) {
 }
 
 std::string ParseDateValue(std::string_view value, Date* date) {
-  const std::string what =
-      Quoted(value) + " is not a date written YYYY-MM-DD" + DayFirstHint(value);
-  if (value.size() != 10 || value[4] != '-' || value[7] != '-') return what;
+  const auto what = [value] {
+    return Quoted(value) + " is not a date written YYYY-MM-DD" + DayFirstHint(value);
+  };
+  if (value.size() != 10 || value[4] != '-' || value[7] != '-') return what();
   const std::string_view year = value.substr(0, 4);
   const std::string_view month = value.substr(5, 2);
   const std::string_view day = value.substr(8, 2);
-  if (!AllDigits(year) || !AllDigits(month) || !AllDigits(day)) return what;
+  if (!AllDigits(year) || !AllDigits(month) || !AllDigits(day)) return what();
   if (value == "0000-00-00") {
     *date = EmptyDate();
     return "";
@@ -429,10 +438,10 @@ size_t WidestCsvColumn(const FileLayout& file) {
 }
 
 CsvRecordReader::CsvRecordReader(const FileLayout& file, std::string_view text)
-    : file_(file), reader_(text) {}
+    : file_(file), reader_(text), blank_(BlankRecord(file)) {}
 
 CsvRecordReader::CsvRecordReader(const FileLayout& file, CsvSource* source)
-    : file_(file), reader_(source) {}
+    : file_(file), reader_(source), blank_(BlankRecord(file)) {}
 
 bool CsvRecordReader::Fail(int64_t line, int32_t column, std::string message) {
   error_.emplace();
@@ -546,7 +555,7 @@ bool CsvRecordReader::CheckRequiredColumns() {
 }
 
 bool CsvRecordReader::StoreRow(std::string* record) {
-  *record = BlankRecord(file_);
+  *record = blank_;
   for (size_t i = 0; i < fields_.size(); ++i) {
     const FieldLayout& field = *columns_[i];
     std::string_view value = fields_[i];

@@ -76,6 +76,7 @@ class CsvRecordReader {
 
   const FileLayout& file_;
   CsvReader reader_;
+  std::string blank_;  // every field at its "left out" value, the start of every record
   bool header_read_ = false;
   std::vector<const FieldLayout*> columns_;
   int32_t key_column_ = 1;

@@ -97,10 +97,11 @@ int16_t RecordStore::RecordCount(uint32_t* count) {
 }
 
 int16_t RecordStore::Insert(std::string_view record) {
-  std::string data(record);
-  uint32_t length = static_cast<uint32_t>(data.size());
-  std::string key(kToolKeyBufferSize, '\0');
-  return RecordCall(kOpInsert, position_block_, data.data(), &length, key.data(),
+  // The buffers are kept from one insert to the next: an import adds millions of records.
+  insert_data_.assign(record);
+  uint32_t length = static_cast<uint32_t>(insert_data_.size());
+  insert_key_.resize(kToolKeyBufferSize);
+  return RecordCall(kOpInsert, position_block_, insert_data_.data(), &length, insert_key_.data(),
                     kToolKeyBufferSize, 0);
 }
 

@@ -57,6 +57,8 @@ class RecordStore {
   int16_t Plain(int16_t operation);
 
   uint8_t position_block_[kPositionBlockSize] = {};
+  std::string insert_data_;
+  std::string insert_key_;
   bool open_ = false;
 };
 
