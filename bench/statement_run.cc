@@ -24,11 +24,8 @@
 // Output: Markdown tables on standard output.
 #include "app/statement_run.h"
 
-#include <fcntl.h>
 #include <libpq-fe.h>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,18 +36,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/run_driver.h"
+#include "bench/bench_support.h"
 #include "records/record_files.h"
 #include "text/dates.h"
 #include "text/folding.h"
-
-extern char** environ;
 
 namespace {
 
@@ -61,47 +54,18 @@ struct Options {
   std::string server;  // a PostgreSQL database for the server runs, or none
 };
 
-struct ChildRun {
-  int status = -1;
-  double seconds = 0;
-  long peak_kib = 0;
-  std::string err;
-};
+using quarnell::bench::ChildRun;
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "statement_run: %s\n", what.c_str());
-  std::exit(1);
-}
+[[noreturn]] void Fail(const std::string& what) { quarnell::bench::Fail("statement_run", what); }
 
+// The child's own peak comes from its --stats line: the rusage of a spawned child also counts the
+// memory of this process, which it shared until it started the program.
 ChildRun Spawn(const std::vector<std::string>& args, const std::string& err_path) {
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  for (std::string& arg : copy) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  ChildRun run;
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    Fail("cannot start " + args[0]);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  posix_spawn_file_actions_destroy(&actions);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::ifstream in(err_path);
-  run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  // The child's own peak, from its --stats line: the rusage of a spawned child also counts the
-  // memory of this process, which it shared until it started the program.
+  ChildRun run = quarnell::bench::Spawn(args, err_path);
   const size_t peak = run.err.find("peak memory ");
-  run.peak_kib = peak == std::string::npos ? usage.ru_maxrss
-                                           : std::strtol(run.err.c_str() + peak + 12, nullptr, 10);
+  if (peak != std::string::npos) {
+    run.peak_kib = std::strtol(run.err.c_str() + peak + 12, nullptr, 10);
+  }
   return run;
 }
 
@@ -269,11 +233,7 @@ Options ParseOptions(int argc, char** argv) {
     }
     const std::string value = argv[++i];
     if (arg == "--owners") {
-      options.owners.clear();
-      std::stringstream list(value);
-      for (std::string item; std::getline(list, item, ',');) {
-        options.owners.push_back(std::atoi(item.c_str()));
-      }
+      options.owners = quarnell::bench::ParseNumberList(value);
     } else if (arg == "--runs") {
       options.runs = std::max(1, std::atoi(value.c_str()));
     } else if (arg == "--dir") {
