@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "config/ini.h"
+#include "text/cp850.h"
 
 namespace {
 
@@ -53,9 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
   std::string value = quarnell::ReadIni(path, section, key);
-  // A value comes from one line, stops before any comment, and is text of the file.
+  // A value comes from one line, stops before any comment, and is text of the file as the
+  // reader sees it: the bytes themselves, or their code page 850 form when the file is UTF-8.
+  std::string text(contents);
+  if (quarnell::ReadsAsUtf8(contents)) {
+    text = quarnell::Utf8ToCp850Replacing(contents, '?', nullptr).value_or(std::string());
+  }
   if (value.find('\n') != std::string::npos) abort();
   if (value.find(';') != std::string::npos) abort();
-  if (!value.empty() && contents.find(value) == std::string_view::npos) abort();
+  if (!value.empty() && text.find(value) == std::string::npos) abort();
   return 0;
 }
