@@ -11,8 +11,6 @@
 // The agency is made once by `qebdata generate build/bench-data/agency-9999 --owners 9999` (the
 // statement benchmark's, when it is there) and kept.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,14 +19,13 @@
 #include <vector>
 
 #include "app/rental_files.h"
+#include "bench/bench_support.h"
 #include "config/session.h"
 #include "records/record_files.h"
 #include "screen/browse_list.h"
 #include "screen/key_codes.h"
 #include "screen/memory_console.h"
 #include "text/dates.h"
-
-extern char** environ;
 
 namespace quarnell {
 namespace {
@@ -37,28 +34,13 @@ constexpr int kOwners = 9999;
 constexpr int kWindowLines = 16;  // the form's window: rows 4 to 21
 constexpr int kNameKey = 1;
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "pick_list: %s\n", what.c_str());
-  std::exit(1);
-}
-
 void MakeAgency(const std::string& root) {
   if (std::filesystem::exists(root + "Tova.ini")) return;
   std::fprintf(stderr, "pick_list: generating %d owners in %s\n", kOwners, root.c_str());
-  std::string program = std::string(QEB_BIN_DIR) + "/qebdata";
-  std::string generate = "generate";
-  std::string dir = root;
-  std::string owners_flag = "--owners";
-  std::string owners = std::to_string(kOwners);
-  std::vector<char*> argv = {program.data(),     generate.data(), dir.data(),
-                             owners_flag.data(), owners.data(),   nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-    Fail("cannot start " + program);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail("qebdata generate failed");
+  const bench::ChildRun made = bench::Spawn({std::string(QEB_BIN_DIR) + "/qebdata", "generate",
+                                             root, "--owners", std::to_string(kOwners)},
+                                            root + "../pick-list-generate.txt");
+  if (made.status != 0) bench::Fail("pick_list", "qebdata generate failed: " + made.err);
 }
 
 // The owner's line as the program shows it: the code in four digits, two blanks, the name.
@@ -109,7 +91,7 @@ void ReadOwners(benchmark::State& state, int count) {
       ++read;
       ReadStep(kOwnerFile, 1, status);
     }
-    if (read < count && count < kOwners) Fail("fewer owners than a window");
+    if (read < count && count < kOwners) bench::Fail("pick_list", "fewer owners than a window");
   }
 }
 
