@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/check_command.h"
+#include "app/interactive.h"
 #include "app/rental_reader.h"
 #include "app/run_driver.h"
 #include "app/statement.h"
@@ -18,6 +19,7 @@
 #include "config/session.h"
 #include "print/print_output.h"
 #include "records/record_files.h"
+#include "screen/terminal_console.h"
 #include "text/cp850.h"
 #include "text/folding.h"
 #include "text/masks.h"
@@ -29,7 +31,8 @@ namespace {
 constexpr int64_t kLastYear = 9999;
 
 constexpr char kUsage[] =
-    "usage: quarnell --batch [--date DATE] --from CODE --to CODE --layout N|F [--no-print] "
+    "usage: quarnell\n"
+    "       quarnell --batch [--date DATE] --from CODE --to CODE --layout N|F [--no-print] "
     "[--stats]\n"
     "       quarnell --check --date DATE --from CODE --to CODE --layout N|F [--format text|csv] "
     "[--stats]\n"
@@ -37,6 +40,8 @@ constexpr char kUsage[] =
 
 constexpr char kHelp[] =
     "Prints the yearly operating statement of every property of the selected owners.\n"
+    "Without arguments, in a terminal: the parameter screen (statement date, owners, layout; F1\n"
+    "help, F4 the owners, Esc leaves), a run per confirmation, the print program after each.\n"
     "\n"
     "  --batch           run one statement without the screen\n"
     "  --check           list what the statement of these arguments would skip or treat\n"
@@ -116,6 +121,7 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
   SetStatementProgress([&](const std::string& code, const std::string& name) {
     ++owners;
     if (show_progress) err << "quarnell: owner " << code << "  " << Cp850ToUtf8(name) << std::endl;
+    return true;
   });
   ResetStatementRecordsRead();
   StatementRun(request.statement_date, request.owner_from, request.owner_to, request.layout,
@@ -150,6 +156,23 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
   }
   out << spool << std::endl;
   return exit_status;
+}
+
+// The interactive program on the terminal of standard input and output.
+int RunOnTerminal(std::ostream& err) {
+  std::string error;
+  std::unique_ptr<Console> console = OpenTerminalConsole(&error);
+  if (!console) {
+    err << "quarnell: the parameter screen needs a terminal (" << error
+        << "); without one use --batch\n"
+        << kUsage;
+    return kExitUsage;
+  }
+  AnchorDirectories();
+  // A record file that cannot be opened ends the program after its message and a key; that is a
+  // failure, whatever the quiet exit of the record layer says.
+  SetRecordFileExit([](int) { std::exit(kExitFailure); });
+  return RunInteractive(*console);
 }
 
 }  // namespace
@@ -259,12 +282,12 @@ int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::os
     out << kUsage << "\n" << kHelp;
     return kExitSuccess;
   }
-  if (!args.empty() && args[0] == "--check") {
+  if (args.empty()) return RunOnTerminal(err);
+  if (args[0] == "--check") {
     return RunCheckCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
-  if (args.empty() || args[0] != "--batch") {
-    err << "quarnell: the interactive program is not available yet; use --batch (quarnell --help)\n"
-        << kUsage;
+  if (args[0] != "--batch") {
+    err << "quarnell: " << args[0] << ": unknown argument\n" << kUsage;
     return kExitUsage;
   }
   BatchRequest request;

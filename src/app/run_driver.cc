@@ -54,9 +54,6 @@ long PeakResidentKib() {
   return 0;
 }
 
-namespace {
-
-// The configuration, the root as the current directory and the module name.
 void EnterInstallation() {
   StartConfiguration();
   const std::string& root = Session().root_directory;
@@ -70,19 +67,21 @@ void EnterInstallation() {
   SetModuleName(kModuleName);
 }
 
-}  // namespace
-
 void OpenInstallation() {
   EnterInstallation();
   OpenRentalFiles();
 }
 
-void StartUpWithoutScreen() {
-  EnterInstallation();
+void OpenRecordsAndTables() {
   // The letterhead first: a run it refuses has written nothing.
   LoadLetterhead();
   OpenRentalFiles();
   LoadParameterTable();
+}
+
+void StartUpWithoutScreen() {
+  EnterInstallation();
+  OpenRecordsAndTables();
 }
 
 Date DefaultStatementDate() {

@@ -23,13 +23,21 @@ void AnchorDirectories();
 long PeakResidentKib();
 
 // Reads the configuration (environment, session and terminal files), makes the root directory
+// the current directory when it is set and sets the module name. A root that cannot be entered is
+// an error stop.
+void EnterInstallation();
+
+// The agency letterhead (its placeholder in a new installation is an error stop), the thirteen
+// rental files and the parameter table merged with its defaults.
+void OpenRecordsAndTables();
+
+// Reads the configuration (environment, session and terminal files), makes the root directory
 // the current directory when it is set, sets the module name and opens the thirteen rental files;
 // nothing is written and the letterhead is not read. A root that cannot be entered is an error
 // stop; a record file that cannot be opened ends the program inside the record-file layer.
 void OpenInstallation();
 
-// The same start-up, with the agency letterhead read before the files are opened (its placeholder
-// in a new installation is an error stop) and the parameter table merged after.
+// EnterInstallation and OpenRecordsAndTables: the start-up of a statement run without the screen.
 void StartUpWithoutScreen();
 
 // The statement date the parameter screen proposes: 31 December of the year before the working

@@ -55,6 +55,13 @@ StatementReport::StatementReport(const Letterhead& letterhead, Date statement_da
       statement_date_(std::move(statement_date)),
       report_option_(report_option) {}
 
+void PrintStoppedPage(const std::string& last_owner) {
+  NewPage(kStatementPageLength);
+  PrintDirective("@e");
+  PrintAt(1, StatementText("*** EMISSIÓ ATURADA PER L'OPERADOR ***"_cp850), 2);
+  PrintAt(1, StatementText("DARRER PROPIETARI EMÈS: "_cp850) + last_owner, 1);
+}
+
 void StatementReport::BeginProperty(ReportHeading heading) {
   heading_ = std::move(heading);
   page_counter_ = 0;

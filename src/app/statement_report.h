@@ -50,6 +50,10 @@ struct StatementLine {
 const std::string& StatementText(std::string_view catalan);
 void ForgetStatementTexts();
 
+// A page that ends a report the operator stopped: "EMISSIÓ ATURADA PER L'OPERADOR" and the last
+// owner printed (`last_owner`, "code name"; empty when none was), in the language in force.
+void PrintStoppedPage(const std::string& last_owner);
+
 class StatementReport {
  public:
   // `letterhead` must outlive the report.

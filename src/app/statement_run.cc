@@ -86,20 +86,26 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
 
   std::span<const char> owner = RecordArea(kOwnerFile);
   const std::string last(owner_to);
+  std::string last_printed;  // "code name" of the last owner printed
+  bool stopped = false;
   int16_t status = Read(kOwnerFile, owner_from, 1);
   while (status == 0 && ReadCode(owner, kOwnerCode).substr(0, kOwnerCodeLength) <= last) {
-    PushText(LanguageCode());
-    SetLanguageCode(ReadText(owner, kOwnerLanguage));
     if (ReadByte(owner, kOwnerState) == 0) {
-      if (progress_observer) {
-        progress_observer(PackedToDotted(ReadCode(owner, kOwnerCode)),
-                          ReorderName(ReadText(owner, kOwnerName)));
+      const std::string code = PackedToDotted(ReadCode(owner, kOwnerCode));
+      const std::string name = ReorderName(ReadText(owner, kOwnerName));
+      if (progress_observer && !progress_observer(code, name)) {
+        stopped = true;
+        break;
       }
+      PushText(LanguageCode());
+      SetLanguageCode(ReadText(owner, kOwnerLanguage));
       OwnerStatements(settings, reader, report);
+      SetLanguageCode(PopText());
+      last_printed = code + " " + name;
     }
-    SetLanguageCode(PopText());
     status = Next(kOwnerFile);
   }
+  if (stopped) PrintStoppedPage(last_printed);
 
   SetCurrency("");
   ClosePrintOutput();

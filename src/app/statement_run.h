@@ -27,9 +27,11 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
                   std::string_view device);
 
 // Called once per owner the run reaches, with the dotted owner code and the owner's name in
-// reading order (code page 850), before the owner's statements. Empty: no calls.
+// reading order (code page 850), before the owner's statements. Returning false stops the run
+// there: that owner and the ones after it are not printed, and the report ends with a page that
+// says it was stopped and names the last owner printed. Empty: no calls.
 using StatementProgress =
-    std::function<void(const std::string& owner_code, const std::string& owner_name)>;
+    std::function<bool(const std::string& owner_code, const std::string& owner_name)>;
 void SetStatementProgress(StatementProgress progress);
 
 }  // namespace quarnell

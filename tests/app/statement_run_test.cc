@@ -482,6 +482,7 @@ TEST(StatementRunTest, ARunReadsEveryFileAsItWasWhenItBegan) {
     if (owner == "1") {
       agency.Import("VCobros", header + "1,1,1,2023-03-01,10.00\n2,1,1,2023-03-01,20.00\n");
     }
+    return true;
   });
   const std::string during = agency.Run("31122023", "1", "2", "N").Text();
   SetStatementProgress(nullptr);
