@@ -125,13 +125,28 @@ check "the next start shows the values of the last run" $? "$(screen_)"
 [ ! -e "$session/pent.tmp" ]
 check "the entered values file is gone once read" $?
 
+# --- F4 on the first owner: the first letters of the name, the list, Enter picks.
+tmux_ send-keys -t t Down F4
+wait_for 'Primeres lletres del nom'
+check "F4 asks for the first letters of the name" $? "$(screen_)"
+tmux_ send-keys -t t C-y fer Enter
+wait_for '0002  FERNÁNDEZ LÓPEZ\*CARMEN'
+check "the owners whose names begin with them" $? "$(screen_)"
+tmux_ send-keys -t t Enter
+wait_for 'Des del propietari \.+ : 0002 *$'
+check "Enter puts the owner's code in the field" $? "$(screen_)"
+# A lone Esc waits for the rest of a sequence: keys after it go separately.
+tmux_ send-keys -t t Escape
+sleep 0.3
+
 # --- F1 shows the help page; Esc on a later field goes back to the first, Esc there leaves.
 tmux_ send-keys -t t F1
 wait_for 'AJUDA: EMISSIÓ DELS COMPTES'
 check "F1 shows the help page" $? "$(screen_)"
-tmux_ send-keys -t t Escape Down Escape
-sleep 0.5
-tmux_ send-keys -t t Escape
+for key in Escape Down Escape Escape; do
+  tmux_ send-keys -t t $key
+  sleep 0.3
+done
 check_ended "Esc on the first field"
 
 echo "$passed passed, $failed failed"
