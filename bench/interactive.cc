@@ -15,9 +15,6 @@
 // runs. Output: a Markdown table on standard output.
 #include "app/interactive.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +25,7 @@
 #include <vector>
 
 #include "app/run_driver.h"
+#include "bench/bench_support.h"
 #include "config/attributes.h"
 #include "config/session.h"
 #include "records/record_files.h"
@@ -36,8 +34,6 @@
 #include "screen/key_codes.h"
 #include "screen/key_input.h"
 #include "screen/memory_console.h"
-
-extern char** environ;
 
 namespace quarnell {
 namespace {
@@ -48,22 +44,10 @@ struct Options {
   std::string dir = "build/bench-data";
 };
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "interactive_bench: %s\n", what.c_str());
-  std::exit(1);
-}
-
-void RunTool(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-    Fail("cannot start " + args[0]);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(args[0] + " " + args[1] + " failed");
+// Runs the data tool; its messages go to `log`. A failure ends the benchmark.
+void RunTool(const std::vector<std::string>& args, const std::string& log) {
+  const bench::ChildRun run = bench::Spawn(args, log);
+  if (run.status != 0) bench::Fail("interactive_bench", args[1] + " failed: " + run.err);
 }
 
 // Best time of `runs` calls of `body`, in seconds, divided by `per`.
@@ -173,13 +157,15 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
   const std::string demo = dir + "/demo/";
   const std::string generated = dir + "/agency-" + std::to_string(options.owners) + "/";
-  if (!fs::exists(demo)) RunTool({bin + "/qebdata", "demo", demo});
+  const std::string log = dir + "/interactive-qebdata.txt";
+  if (!fs::exists(demo)) RunTool({bin + "/qebdata", "demo", demo}, log);
   if (!fs::exists(generated)) {
-    RunTool({bin + "/qebdata", "generate", generated, "--owners", std::to_string(options.owners)});
+    RunTool({bin + "/qebdata", "generate", generated, "--owners", std::to_string(options.owners)},
+            log);
   }
   // This build's forms, messages and help in agencies made by an older one.
-  RunTool({bin + "/qebdata", "init", demo});
-  RunTool({bin + "/qebdata", "init", generated});
+  RunTool({bin + "/qebdata", "init", demo}, log);
+  RunTool({bin + "/qebdata", "init", generated}, log);
 
   std::printf(
       "| Agency | Start-up to the parameter screen | Baseline: start-up without it "
