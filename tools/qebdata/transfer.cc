@@ -14,6 +14,7 @@
 #include "app/record_csv.h"
 #include "records/engine/record_call.h"
 #include "tools/qebdata/installation.h"
+#include "tools/qebdata/orphans.h"
 #include "tools/qebdata/record_store.h"
 
 namespace quarnell {
@@ -244,6 +245,10 @@ class CsvImport {
     status = store_.Close();
     if (status != kRecordOk) return Failed("cannot close", status);
     Report();
+    // Records without their owner, property or unit are kept (the parent may be the next file
+    // imported) but said, and so are those a replaced parent file leaves behind.
+    orphans_.Warn(err_);
+    if (mode_ == ImportMode::kReplace) WarnOfOrphansLeft(root_, file_, err_);
     return kExitOk;
   }
 
@@ -294,6 +299,7 @@ class CsvImport {
     const int16_t status = store_.Insert(record);
     if (status == kRecordOk) {
       ++added_;
+      orphans_.Add(record);
       return kExitOk;
     }
     if (status == kRecordDuplicateKey) {
@@ -348,6 +354,7 @@ class CsvImport {
   RepeatFinder repeats_finder_;
   bool check_repeats_ = false;
   const size_t key_length_ = static_cast<size_t>(file_.KeyLength());
+  OrphanTally orphans_{root_, file_};
   std::unordered_map<std::string, int64_t> key_lines_;  // unique keys: the line that has each
   int64_t rows_ = 0;
   int64_t added_ = 0;
@@ -390,6 +397,7 @@ int ClearRecords(const std::string& root, const FileLayout& file, std::ostream& 
   }
   err << "qebdata: " << Plural(removed, "record", "records") << " removed from " << file.base_name
       << "\n";
+  WarnOfOrphansLeft(root, file, err);
   return kExitOk;
 }
 
