@@ -12,6 +12,8 @@
 #include "app/check_command.h"
 #include "app/interactive.h"
 #include "app/rental_reader.h"
+#include "app/run_archive.h"
+#include "app/run_delivery.h"
 #include "app/run_driver.h"
 #include "app/statement.h"
 #include "app/statement_run.h"
@@ -34,9 +36,11 @@ constexpr char kUsage[] =
     "usage: quarnell\n"
     "       quarnell --batch [--date DATE] --from CODE --to CODE --layout N|F [--no-print] "
     "[--stats]\n"
+    "                [--split DIR] [--archive] [--figures FILE.csv]\n"
     "       quarnell --check --date DATE --from CODE --to CODE --layout N|F [--format text|csv] "
     "[--stats]\n"
-    "       quarnell --help\n";
+    "       quarnell --archive-list [--owner CODE]\n"
+    "       quarnell --help | --version\n";
 
 constexpr char kHelp[] =
     "Prints the yearly operating statement of every property of the selected owners.\n"
@@ -54,6 +58,15 @@ constexpr char kHelp[] =
     "  --layout N|F      N: the account layout; F: the fiscal layout\n"
     "  --no-print        leave the spool file for later; do not start the print program\n"
     "  --stats           owners, records read, time and peak memory on standard error at the end\n"
+    "  --split DIR       one PDF per owner in DIR (made when missing) instead of the device, and\n"
+    "                    DIR/index.csv: owner, name, tax id, properties, pages, file, SHA-256\n"
+    "  --archive         keep the run under ARXIU/<year>/<date-time>-<from>-<to>-<layout>/ in\n"
+    "                    the installation: spool file, one PDF per owner, index.csv, figures,\n"
+    "                    run.txt (arguments, version, SHA-256 of every file); its path follows\n"
+    "                    the spool file's on standard output\n"
+    "  --figures FILE    the figures of every printed unit line as CSV for the tax advisers\n"
+    "  --archive-list    the archived runs, newest first; with --owner CODE that owner's files\n"
+    "                    and their SHA-256\n"
     "\n"
     "Every --batch run first checks the data of the run and, when it finds anything, says so in\n"
     "one line on standard error (the run goes on); --check lists the findings.\n"
@@ -92,7 +105,17 @@ void SayStatementDate(const Date& statement_date, std::ostream& err) {
       << ZeroPad(date / 100 % 100, 2) << "/" << ZeroPad(date / 10000, 4) << std::endl;
 }
 
+// A path the user gave, anchored before the root becomes the current directory.
+std::string Absolute(const std::string& path) {
+  return path.empty() ? path : std::filesystem::absolute(path).lexically_normal().string();
+}
+
 int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
+  DeliveryOptions outputs;
+  outputs.print = request.print;
+  outputs.split_directory = Absolute(request.split_directory);
+  outputs.archive = request.archive;
+  outputs.figures_path = Absolute(request.figures_path);
   AnchorDirectories();
   // A file that cannot be opened ends the program after its message; a script must see that as
   // a failure, not as the interactive program's quiet exit.
@@ -109,6 +132,11 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
   std::string problem;
   if (!ClaimSpoolFile(kSpoolWaitMilliseconds, &problem)) {
     err << "quarnell: " << problem << std::endl;
+    return kExitFailure;
+  }
+  RunDelivery delivery(outputs);
+  if (!delivery.Prepare(&problem)) {
+    err << "quarnell: " << problem << "; nothing was written" << std::endl;
     return kExitFailure;
   }
   const auto check_started = std::chrono::steady_clock::now();
@@ -143,19 +171,34 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
         << ", " << Counted(check.records_read, "record", "records") << " read in " << check_seconds
         << " s" << std::endl;
   }
-  int exit_status = kExitSuccess;
-  if (request.print) {
-    out.flush();
-    const int print_status = RunPrintProgram();
-    if (print_status != 0) {
-      // The statements are in the spool file, but they did not reach their device.
-      err << "quarnell: the print program ended with status " << print_status
-          << " (its message above); the report stays in " << spool << std::endl;
-      exit_status = kExitFailure;
+  std::string archived;
+  const int exit_status =
+      delivery.Deliver(request.arguments, err, &archived) == 0 ? kExitSuccess : kExitFailure;
+  out << spool << std::endl;
+  if (!archived.empty()) out << archived << std::endl;
+  return exit_status;
+}
+
+// quarnell --archive-list [--owner CODE]
+int RunArchiveList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::optional<std::string> owner;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error;
+    if (args[i] == "--owner" && i + 1 < args.size() && !owner) {
+      std::optional<std::string> packed = OwnerCode("--owner", args[++i], &error);
+      if (!packed) {
+        err << "quarnell: " << error << "\n" << kUsage;
+        return kExitUsage;
+      }
+      owner = std::to_string(std::stoi(UnpackDigits(*packed)));
+    } else {
+      err << "quarnell: " << args[i] << ": unknown argument\n" << kUsage;
+      return kExitUsage;
     }
   }
-  out << spool << std::endl;
-  return exit_status;
+  AnchorDirectories();
+  StartConfiguration();
+  return ListArchive(owner, out, err);
 }
 
 // The interactive program on the terminal of standard input and output.
@@ -190,8 +233,10 @@ std::string Counted(int64_t count, const char* singular, const char* plural) {
 bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* request,
                          std::string* error) {
   std::optional<std::string> date_text, from_text, to_text, layout_text;
+  std::optional<std::string> split_text, figures_text;
   bool no_print = false;
   bool stats = false;
+  bool archive = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string option = args[i];
     std::optional<std::string> inline_value;
@@ -204,6 +249,8 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
     if (option == "--from") slot = &from_text;
     if (option == "--to") slot = &to_text;
     if (option == "--layout") slot = &layout_text;
+    if (option == "--split") slot = &split_text;
+    if (option == "--figures") slot = &figures_text;
     if (slot != nullptr) {
       if (slot->has_value()) {
         *error = option + ": given twice";
@@ -221,6 +268,8 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
       no_print = true;
     } else if (option == "--stats" && !inline_value) {
       stats = true;
+    } else if (option == "--archive" && !inline_value) {
+      archive = true;
     } else {
       *error = args[i] + ": unknown argument";
       return false;
@@ -266,6 +315,19 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
     return false;
   }
 
+  for (auto [value, name] :
+       {std::pair{&split_text, "--split"}, std::pair{&figures_text, "--figures"}}) {
+    if (value->has_value() && (*value)->empty()) {
+      *error = std::string(name) + ": a path is required";
+      return false;
+    }
+  }
+  if (no_print && (split_text || archive)) {
+    *error = std::string(split_text ? "--split" : "--archive") +
+             ": needs the print program, which --no-print leaves out";
+    return false;
+  }
+
   request->statement_date = date_text ? ParseDate(*date_text) : Date();
   request->short_year = short_year;
   request->owner_from = *from;
@@ -273,6 +335,9 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* req
   request->layout = layout;
   request->print = !no_print;
   request->stats = stats;
+  request->split_directory = split_text.value_or("");
+  request->figures_path = figures_text.value_or("");
+  request->archive = archive;
   return true;
 }
 
@@ -286,6 +351,11 @@ int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::os
   if (args[0] == "--check") {
     return RunCheckCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
+  if (args.size() == 1 && args[0] == "--version") {
+    out << "quarnell " << ProgramVersion() << "\n";
+    return kExitSuccess;
+  }
+  if (args[0] == "--archive-list") return RunArchiveList(args, out, err);
   if (args[0] != "--batch") {
     err << "quarnell: " << args[0] << ": unknown argument\n" << kUsage;
     return kExitUsage;
@@ -297,6 +367,7 @@ int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "quarnell: " << error << "\n" << kUsage;
     return kExitUsage;
   }
+  request.arguments = args;
   return RunBatch(request, out, err);
 }
 

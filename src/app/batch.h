@@ -2,6 +2,8 @@
 // the screen, for scripts, tests and benchmarks:
 //
 //   quarnell --batch [--date DATE] --from CODE --to CODE --layout N|F [--no-print] [--stats]
+//            [--split DIR] [--archive] [--figures FILE.csv]
+//   quarnell --archive-list [--owner CODE]
 //
 // with the same environment as the interactive program (QEBROOT, QEBTMP, QEBEXE); without
 // QEBTMP the session directory is the installation's tmp/. Without --date the run takes the
@@ -33,12 +35,17 @@ struct BatchRequest {
   bool print = true;        // start the print program afterwards
   bool stats = false;       // owners and records read on standard error at the end
   bool short_year = false;  // the date's year was typed short: the run says which year it took
+  std::string split_directory;  // one PDF per owner into this directory; empty: the device
+  bool archive = false;         // keep the run under ARXIU/ of the installation
+  std::string figures_path;     // the figures CSV for the tax advisers; empty: none
+  std::vector<std::string> arguments;  // as given, for the archive's record
 };
 
 // Reads the arguments after "--batch". Returns true with *request filled, or false with *error
 // naming the argument at fault: an unknown or repeated option, a missing option or value, a date
 // that the date field would refuse or whose year is beyond 9999, an owner code that is not a code
-// of four digits at most, --from greater than --to, a layout other than N or F.
+// of four digits at most, --from greater than --to, a layout other than N or F, --split or
+// --archive with --no-print.
 bool ParseBatchArguments(const std::vector<std::string>& args, BatchRequest* request,
                          std::string* error);
 

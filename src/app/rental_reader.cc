@@ -223,6 +223,7 @@ void RentalReader::Units(const std::string& property_key, const Date& statement_
   for (bool found = units_.Seek(property_key); found; found = units_.NextWith(property_key)) {
     const std::string unit_key(unit_record.data(), kUnitKeyLength);
     UnitFigures unit;
+    unit.key = unit_key;
     unit.description = ReadText(unit_record, kUnitDescription);
     unit.reference = ReadText(unit_record, kUnitReference);
     // Without its own records a unit keeps an empty contract and no cadastral reference.

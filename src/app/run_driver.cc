@@ -1,5 +1,6 @@
 #include "app/run_driver.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,11 +101,18 @@ Date DefaultStatementDate() {
 
 std::string PrintProgramPath() { return HostPath(Session().program_directory + "QEBPRINT"); }
 
-int RunPrintProgram() {
+int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
   std::string path = PrintProgramPath();
-  std::vector<char*> argv = {path.data(), nullptr};
+  std::vector<std::string> words = arguments;
+  std::vector<char*> argv = {path.data()};
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     ErrorStop("cannot start the print program " + path + ": " + std::strerror(error));
   }

@@ -5,6 +5,7 @@
 #define QUARNELL_APP_RUN_DRIVER_H_
 
 #include <string>
+#include <vector>
 
 #include "text/dates.h"
 
@@ -49,10 +50,11 @@ Date DefaultStatementDate();
 // matched without regard to case on disk (so build/bin/qebprint is found).
 std::string PrintProgramPath();
 
-// Starts the print program (no arguments, this process's environment and terminal) and waits for
-// it to end. Returns its exit status (128 + the signal when a signal ended it). A program that
-// cannot be started is an error stop.
-int RunPrintProgram();
+// Starts the print program (with `arguments`, none as the driver starts it; this process's
+// environment and terminal, its standard output discarded when `quiet`) and waits for it to end.
+// Returns its exit status (128 + the signal when a signal ended it). A program that cannot be
+// started is an error stop.
+int RunPrintProgram(const std::vector<std::string>& arguments = {}, bool quiet = false);
 
 }  // namespace quarnell
 

@@ -217,9 +217,9 @@ class PropertyComputation {
   void PrintLine(StatementLine& line) {
     line.amount = line_amount_;
     line.label = Label(line.kind);
-    if (unit_ != nullptr && line.kind >= kNonHousingLine && line.kind <= kYoungHousingLine) {
+    if (unit_ != nullptr && line.kind >= kUnitLine && line.kind <= kYoungHousingLine) {
       line.unit = unit_;
-      line.retention = unit_retention_;
+      if (line.kind != kUnitLine) line.retention = unit_retention_;
     }
     report_.PrintLine(line);
     // The fiscal layout shows a unit's retention on its first printed line only.

@@ -30,6 +30,7 @@ inline constexpr int16_t kOperatingResultLine = -3;
 inline constexpr int16_t kFiscalResultLine = -4;
 
 struct UnitFigures {
+  std::string key;           // 6 packed bytes: owner code, property number, unit number
   std::string description;   // as stored (surname*prefix form), 40 characters
   std::string reference;     // as stored, 17 characters
   char contract_type = ' ';  // 'V' or 'O' housing, 'P' the owner's own, others premises

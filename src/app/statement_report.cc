@@ -28,15 +28,14 @@ std::string TrimRight(std::string text) {
 std::string PageNumberText(int16_t page) { return "PAGINA " + FormatMask("ZZZ9", page); }
 
 // The rate of a housing line as the fiscal layout shows it: whole percent with a leading blank.
-std::string RateText(double rate) {
-  std::string text(1, ' ');
-  return text.append(std::to_string(RoundHalfEven(100.0L * static_cast<long double>(rate))));
-}
+std::string RateText(double rate) { return " " + std::to_string(RatePercent(rate)); }
 
 // (language code + "|" + Catalan text) -> translation.
 std::unordered_map<std::string, std::string> translations;
 
 }  // namespace
+
+int32_t RatePercent(double rate) { return RoundHalfEven(100.0L * static_cast<long double>(rate)); }
 
 const std::string& StatementText(std::string_view catalan) {
   std::string key = LanguageCode();
@@ -175,6 +174,7 @@ void StatementReport::PrintLine(const StatementLine& line) {
     FiscalColumns(line);
   }
   if (line.kind == kFiscalResultLine) PrintAt(14, std::string(68, '='), 1);
+  if (line_observer_ != nullptr) (*line_observer_)(heading_, line);
 }
 
 void StatementReport::FiscalColumns(const StatementLine& line) {

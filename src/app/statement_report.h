@@ -6,6 +6,7 @@
 #define QUARNELL_APP_STATEMENT_REPORT_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,8 +42,15 @@ struct StatementLine {
   double allocated_expenses = 0;      // fiscal unit lines
   double deduction = 0;               // fiscal unit lines, <= 0
   double retention = 0;               // fiscal unit lines, printed as its negative
-  const UnitFigures* unit = nullptr;  // kinds 2 to 4
+  const UnitFigures* unit = nullptr;  // unit lines: kinds 1 to 4
 };
+
+// Sees each line as the report prints it, with the heading of its property.
+using PrintedLineObserver =
+    std::function<void(const ReportHeading& heading, const StatementLine& line)>;
+
+// A rate of the fiscal layout's housing lines in whole percent, as printed (0.6 gives 60).
+int32_t RatePercent(double rate);
 
 // Translate of a fixed text of the statement, remembered for the run: the statement prints the
 // same few dozen texts on every page. ForgetStatementTexts starts a run afresh, so a message file
@@ -71,6 +79,9 @@ class StatementReport {
   // Prints the line with whatever page heading and section title it needs first.
   void PrintLine(const StatementLine& line);
 
+  // `observer` (not owned; nullptr for none) sees every line printed from now on.
+  void set_line_observer(const PrintedLineObserver* observer) { line_observer_ = observer; }
+
  private:
   bool account_layout() const { return report_option_ == 'N'; }
   void PageHeading();
@@ -84,6 +95,7 @@ class StatementReport {
   ReportHeading heading_;
   int16_t page_counter_ = 0;
   bool section_started_ = false;
+  const PrintedLineObserver* line_observer_ = nullptr;
 };
 
 }  // namespace quarnell

@@ -1,12 +1,16 @@
 #include "print/fresh_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "config/small_files.h"
 
@@ -52,6 +56,34 @@ bool IsTemporaryName(std::string_view name, std::string_view prefix) {
     if (!IsAlphanumeric(c)) return false;
   }
   return true;
+}
+
+// The directory is writable again before it goes, so that a read-only file inside cannot keep it.
+void RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path, ignored);
+}
+
+// Removes the staging directory `path` when it was last changed before `started` and no live
+// writer holds its lock.
+bool RemoveIfAbandonedDirectory(const std::string& path,
+                                std::chrono::system_clock::time_point started) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  const auto changed = [&info] {
+    const auto since_epoch =
+        std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch));
+  };
+  const bool abandoned =
+      fstat(fd, &info) == 0 && changed() < started && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (abandoned) RemoveTree(path);
+  close(fd);
+  return abandoned;
 }
 
 }  // namespace
@@ -158,6 +190,117 @@ void FreshFile::Release() {
   if (lock_fd_ >= 0) close(lock_fd_);
   lock_fd_ = -1;
   path_.clear();
+}
+
+StagingDirectory::~StagingDirectory() { Discard(); }
+
+bool StagingDirectory::Create(const std::string& parent, std::string_view name,
+                              std::string* problem) {
+  Discard();
+  std::error_code error;
+  std::filesystem::create_directories(parent, error);
+  if (error) {
+    *problem = "cannot create the directory " + parent + ": " + error.message();
+    return false;
+  }
+  std::string pattern = parent + "/." + std::string(name) + "." + std::string(kRandomPart);
+  if (mkdtemp(pattern.data()) == nullptr) {
+    *problem = "cannot create a directory in " + parent + ": " + Reason(errno);
+    return false;
+  }
+  path_ = pattern;
+  // A lock on the directory itself tells a later start that its writer is alive.
+  lock_fd_ = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lock_fd_ < 0 || flock(lock_fd_, LOCK_EX) != 0) {
+    *problem = "cannot set up " + path_ + ": " + Reason(errno);
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+bool StagingDirectory::MoveFilesOut(const std::vector<std::string>& names, std::string* problem) {
+  const std::string parent = DirectoryOf(path_);
+  // One flush of the file system instead of one per file: a split writes thousands of them.
+  if (syncfs(lock_fd_) != 0) {
+    *problem = "cannot write " + path_ + ": " + Reason(errno);
+    return false;
+  }
+  for (const std::string& name : names) {
+    if (std::rename(File(name).c_str(), (parent + "/" + name).c_str()) != 0) {
+      *problem = "cannot write " + parent + "/" + name + ": " + Reason(errno);
+      return false;
+    }
+  }
+  SyncDirectory(parent + "/.");
+  Discard();
+  return true;
+}
+
+bool StagingDirectory::PlaceAsNew(const std::string& final_path, std::string* placed,
+                                  std::string* problem) {
+  if (syncfs(lock_fd_) != 0) {
+    *problem = "cannot write " + path_ + ": " + Reason(errno);
+    return false;
+  }
+  for (int attempt = 1; attempt < 1000; ++attempt) {
+    std::string candidate = attempt == 1 ? final_path : final_path + "-" + std::to_string(attempt);
+    if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0) {
+      *placed = candidate;
+      Release();
+      SyncDirectory(candidate);
+      return true;
+    }
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) {
+      *problem = "cannot create " + candidate + ": " + Reason(errno);
+      return false;
+    }
+    // A file system that cannot refuse to replace: claim the name with an empty directory of
+    // our own, which a rename may then replace.
+    if (mkdir(candidate.c_str(), 0700) != 0) {
+      if (errno == EEXIST) continue;
+      *problem = "cannot create " + candidate + ": " + Reason(errno);
+      return false;
+    }
+    if (std::rename(path_.c_str(), candidate.c_str()) != 0) {
+      *problem = "cannot create " + candidate + ": " + Reason(errno);
+      rmdir(candidate.c_str());
+      return false;
+    }
+    *placed = candidate;
+    Release();
+    SyncDirectory(candidate);
+    return true;
+  }
+  *problem = "too many directories named " + final_path;
+  return false;
+}
+
+void StagingDirectory::Discard() {
+  if (!path_.empty()) RemoveTree(path_);
+  Release();
+}
+
+void StagingDirectory::Release() {
+  if (lock_fd_ >= 0) close(lock_fd_);
+  lock_fd_ = -1;
+  path_.clear();
+}
+
+int RemoveLeftoverDirectories(const std::string& parent, std::string_view name_prefix,
+                              std::chrono::system_clock::time_point started) {
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(parent.c_str()), &closedir);
+  if (listing == nullptr) return 0;
+  std::vector<std::string> candidates;
+  while (const dirent* entry = readdir(listing.get())) {
+    if (IsTemporaryName(entry->d_name, name_prefix)) candidates.push_back(entry->d_name);
+  }
+  int removed = 0;
+  for (const std::string& name : candidates) {
+    if (RemoveIfAbandonedDirectory(parent + "/" + name, started)) ++removed;
+  }
+  return removed;
 }
 
 int RemoveLeftoverFiles(const std::string& directory, std::string_view name_prefix,

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarnell {
 
@@ -63,6 +64,51 @@ class FreshFile {
 // many it removed; a directory that cannot be read removes nothing.
 int RemoveLeftoverFiles(const std::string& directory, std::string_view name_prefix,
                         std::chrono::system_clock::time_point started);
+
+// A set of files written aside in the same way: a new hidden directory "<parent>/.<name>.XXXXXX",
+// locked while its writer lives, whose files reach their final place only once all of them are
+// complete. Discarded with everything in it unless placed.
+class StagingDirectory {
+ public:
+  StagingDirectory() = default;
+  ~StagingDirectory();
+  StagingDirectory(const StagingDirectory&) = delete;
+  StagingDirectory& operator=(const StagingDirectory&) = delete;
+
+  // Creates `parent` (with its missing parents) when missing, then the hidden directory in it for
+  // the final name `name`. False with the reason in `problem` when either cannot be made.
+  bool Create(const std::string& parent, std::string_view name, std::string* problem);
+
+  // The directory's path, empty when none is held; the path of a file in it.
+  const std::string& path() const { return path_; }
+  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+  // Moves the named files of the directory into its parent, in the order given, each replacing a
+  // file of the same name there, after flushing them to the disk; then removes the directory.
+  // Callers name last the file that tells a reader the set is complete. On failure the files not
+  // yet moved stay in the directory, which is discarded.
+  bool MoveFilesOut(const std::vector<std::string>& names, std::string* problem);
+
+  // Flushes everything to the disk and renames the directory to `final_path`, or when that name is
+  // taken to "-2", "-3" ... after it: an existing directory is never replaced. `placed` gets the
+  // path used.
+  bool PlaceAsNew(const std::string& final_path, std::string* placed, std::string* problem);
+
+  // Removes the directory and everything in it; does nothing when none is held.
+  void Discard();
+
+ private:
+  void Release();
+
+  std::string path_;
+  int lock_fd_ = -1;
+};
+
+// Removes the staging directories in `parent` for final names beginning with `name_prefix` that a
+// killed writer left: directories last changed before `started` and locked by no live writer.
+// Returns how many it removed.
+int RemoveLeftoverDirectories(const std::string& parent, std::string_view name_prefix,
+                              std::chrono::system_clock::time_point started);
 
 }  // namespace quarnell
 

@@ -418,6 +418,18 @@ std::string FormatAmount(std::string_view mask, double hundredths) {
   return FormatMask(rebuilt, value);
 }
 
+std::string PlainAmount(double hundredths) {
+  // Room for any amount a 32-bit record field or a sum of them holds; no "," asks for no groups.
+  const std::string text = FormatAmount("-ZZZZZZZZZZZZZZZZZZZZ9", hundredths);
+  const char decimal_char = LoadSeparators().decimal;
+  std::string plain;
+  for (char c : text) {
+    if (c == ' ') continue;
+    plain.push_back(c == decimal_char ? '.' : c);
+  }
+  return plain;
+}
+
 void SetCurrency(std::string_view command) {
   CurrencyState& currency = MutableCurrency();
   const char first = command.empty() ? '\0' : Upper(command[0]);

@@ -22,6 +22,11 @@ std::string FormatMask(std::string_view mask, double value);
 // the given mask's length rebuilt for it.
 std::string FormatAmount(std::string_view mask, double hundredths);
 
+// The amount as FormatAmount prints it, in the current output currency and to its decimals, but
+// as a plain number for a spreadsheet: no blanks, no thousands separator, "." as the decimal point
+// and a leading "-" ("-1234.56", "0.00").
+std::string PlainAmount(double hundredths);
+
 // "a,E" sets the main (and output) currency, "x,P" the secondary one, "p" switches the output to
 // the secondary currency when set, anything else back to the main currency.
 void SetCurrency(std::string_view command);

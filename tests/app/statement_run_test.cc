@@ -8,10 +8,12 @@
 #include "app/rental_files.h"
 #include "app/rental_reader.h"
 #include "app/statement_support.h"
+#include "support/fake_clock.h"
 
 namespace quarnell {
 namespace {
 
+using testing::FakeClock;
 using testing::Spool;
 using testing::TestAgency;
 
@@ -45,8 +47,11 @@ void ImportWorkedProperty(TestAgency& agency, std::string_view contract_date) {
                 "owner,property,method,cost,rate,life,start\n1,1,C,10000.00,300,0,2020-01-01\n");
 }
 
-// The worked property in the account layout, line for line.
+// The worked property in the account layout, line for line, between the marks of the run (dated by
+// the clock) and of the owner.
 constexpr char kWorkedAccountLayout[] = R"(DEVICEPDF
+*QEB-RUN 20260115-120000 20231231 N 0001 9999
+*QEB-OWNER 0001 ES12345678Z       GARCIA LOPEZ*MARIA
 PAGE 66 
 *@e
  0 ,, 7 
@@ -105,9 +110,11 @@ JUSD
 JUSD
  69 ,     3.712,00 , 1 
  14 ,====================================================================, 1 
+*QEB-OWNER-END 0001 1
 )";
 
 TEST(StatementRunTest, WorkedPropertyInTheAccountLayout) {
+  FakeClock clock;
   TestAgency agency;
   ImportWorkedProperty(agency, "2016-05-01");
   EXPECT_EQ(agency.Run("31122023", "1", "9999", "N").Text(), kWorkedAccountLayout);
@@ -468,6 +475,7 @@ TEST(StatementRunTest, PaymentsBecomeExpenseLinesVatAndSubsidies) {
 // printed from the records as they were when the run began, not the first owners without the
 // new rows and the later ones with them.
 TEST(StatementRunTest, ARunReadsEveryFileAsItWasWhenItBegan) {
+  FakeClock clock;  // both runs carry the same run mark
   TestAgency agency;
   agency.Import("VPropiet",
                 "owner,name,state,language,tax_id\n1,PUIG*JOSEP,0,CAT,ES11111111H\n"

@@ -42,6 +42,7 @@
 #include <string>
 
 #include "app/statement_support.h"
+#include "support/fake_clock.h"
 
 namespace quarnell {
 namespace {
@@ -144,6 +145,7 @@ void ImportAgency(TestAgency& agency) {
 }
 
 TEST(StatementSpoolTest, WholeStatementsOfAnOwnerInBothLayouts) {
+  testing::FakeClock clock;  // the run's mark is dated 15 January 2026 at noon
   TestAgency agency;
   ImportAgency(agency);
   EXPECT_EQ(agency.Run("31122024", "7", "7", "N").Text(), ExpectedSpool("property_account.txt"));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "print/sha256.h"
 #include "support/temp_dir.h"
 
 namespace quarnell {
@@ -99,6 +100,84 @@ TEST(FreshFileTest, LeftoversOfKilledWritersAreRemoved) {
   EXPECT_TRUE(std::filesystem::exists(live_path));
   EXPECT_EQ(RemoveLeftoverFiles(temp.file("missing"), "informe-", std::chrono::system_clock::now()),
             0);
+}
+
+// A split's files reach their directory together, replacing earlier files of their names; a run's
+// archive never replaces another run's directory.
+TEST(StagingDirectoryTest, FilesMoveOutTogetherAndDirectoriesNeverReplaceOthers) {
+  TempDir temp;
+  temp.Write("out/a.pdf", "old a");
+  std::string problem, placed;
+  StagingDirectory split;
+  ASSERT_TRUE(split.Create(temp.file("out"), "qebsplit", &problem)) << problem;
+  for (const char* name : {"a.pdf", "b.pdf", "index.csv"}) {
+    std::FILE* file = std::fopen(split.File(name).c_str(), "w");
+    std::fputs(name, file);
+    std::fclose(file);
+  }
+  ASSERT_TRUE(split.MoveFilesOut({"a.pdf", "b.pdf", "index.csv"}, &problem)) << problem;
+  EXPECT_EQ(temp.Read("out/a.pdf"), "a.pdf");
+  EXPECT_EQ(temp.Read("out/index.csv"), "index.csv");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.file("out")), {}), 3);
+
+  temp.Write("year/run/kept", "first run");
+  for (const char* expected : {"year/run-2", "year/run-3"}) {
+    StagingDirectory run;
+    ASSERT_TRUE(run.Create(temp.file("year"), "run", &problem)) << problem;
+    ASSERT_TRUE(run.PlaceAsNew(temp.file("year/run"), &placed, &problem)) << problem;
+    EXPECT_EQ(placed, temp.file(expected));
+  }
+  EXPECT_EQ(temp.Read("year/run/kept"), "first run");
+
+  StagingDirectory dropped;
+  ASSERT_TRUE(dropped.Create(temp.file("year"), "run", &problem)) << problem;
+  const std::string dropped_path = dropped.path();
+  temp.Write("year/" + dropped_path.substr(dropped_path.rfind('/') + 1) + "/file", "x");
+  dropped.Discard();
+  EXPECT_FALSE(std::filesystem::exists(dropped_path));
+
+  temp.Write("blocked", "a file where the directory should be");
+  StagingDirectory blocked;
+  EXPECT_FALSE(blocked.Create(temp.file("blocked/out"), "qebsplit", &problem));
+  EXPECT_NE(problem.find("cannot create the directory " + temp.file("blocked/out")),
+            std::string::npos)
+      << problem;
+}
+
+TEST(StagingDirectoryTest, LeftoversOfKilledWritersAreRemoved) {
+  TempDir temp;
+  std::filesystem::create_directories(temp.file(".qebsplit.Ab12Cd/inner"));
+  Age(temp.file(".qebsplit.Ab12Cd"));
+  std::filesystem::create_directories(temp.file(".qebsplit.Zz99zz"));  // written since the start
+  Age(temp.file(".qebsplit.Zz99zz"), true);
+  std::filesystem::create_directories(temp.file("qebsplit.Ab12Cd"));  // not hidden: not ours
+  Age(temp.file("qebsplit.Ab12Cd"));
+  StagingDirectory live;
+  std::string problem;
+  ASSERT_TRUE(live.Create(temp.path().string(), "qebsplit", &problem)) << problem;
+  Age(live.path());
+
+  EXPECT_EQ(
+      RemoveLeftoverDirectories(temp.path().string(), "qebsplit", std::chrono::system_clock::now()),
+      1);
+  EXPECT_FALSE(std::filesystem::exists(temp.file(".qebsplit.Ab12Cd")));
+  EXPECT_TRUE(std::filesystem::exists(temp.file(".qebsplit.Zz99zz")));
+  EXPECT_TRUE(std::filesystem::exists(temp.file("qebsplit.Ab12Cd")));
+  EXPECT_TRUE(std::filesystem::exists(live.path()));
+}
+
+TEST(Sha256Test, DigestsOfTextsAndFiles) {
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  TempDir temp;
+  std::string big(200000, 'q');
+  temp.Write("big", big);
+  std::string digest, problem;
+  ASSERT_TRUE(Sha256OfFile(temp.file("big"), &digest, &problem)) << problem;
+  EXPECT_EQ(digest, Sha256Hex(big));
+  EXPECT_FALSE(Sha256OfFile(temp.file("missing"), &digest, &problem));
+  EXPECT_EQ(digest, Sha256Hex(big));
+  EXPECT_EQ(problem, "cannot read " + temp.file("missing") + ": No such file or directory");
 }
 
 }  // namespace

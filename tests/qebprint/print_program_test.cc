@@ -14,9 +14,11 @@
 
 #include "config/session.h"
 #include "print/print_output.h"
+#include "print/sha256.h"
 #include "sample_statements.h"
 #include "support/temp_dir.h"
 #include "text/cp850.h"
+#include "tools/qebprint/owner_split.h"
 
 namespace quarnell {
 namespace {
@@ -489,6 +491,146 @@ TEST(ParseDeviceTest, NamesAndArguments) {
     EXPECT_EQ(device.kind, c.kind);
     EXPECT_EQ(device.argument, c.argument);
     EXPECT_EQ(device.recognised, c.recognised);
+  }
+}
+
+TEST(SplitFileNameTest, NamesAreSafeAsciiOfAtMostAHundredBytes) {
+  const RunMark run{"20260115-093012", "20251231", 'F', "0001", "9999"};
+  struct Case {
+    std::string code;
+    std::string name;  // code page 850, as stored
+    bool with_run;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"0001", "PUIG I FERRER*JOSEP", true, "0001-PUIG_I_FERRER_JOSEP-2025-F.pdf"},
+      {"0002", "FERNÀNDEZ L'ÓPEZ*NÚRIA"_cp850, true, "0002-FERNANDEZ_L_OPEZ_NURIA-2025-F.pdf"},
+      {"0003", "GÜELL, S.L."_cp850, false, "0003-GUELL_S_L.pdf"},
+      {"0004", "../../etc/passwd", true, "0004-ETC_PASSWD-2025-F.pdf"},
+      {"0005", ".*.", true, "0005-2025-F.pdf"},
+      {"0006", "soler*anna", true, "0006-SOLER_ANNA-2025-F.pdf"},
+  };
+  for (const Case& c : cases) {
+    OwnerMark owner{c.code, "", c.name, -1};
+    EXPECT_EQ(SplitFileName(owner, c.with_run ? std::optional<RunMark>(run) : std::nullopt),
+              c.expected)
+        << c.name;
+  }
+  const std::string long_name =
+      SplitFileName(OwnerMark{"0007", "", std::string(300, 'A'), -1}, run);
+  EXPECT_LE(long_name.size() + 2, kMaxSplitFileName);  // room left for "-2"
+  EXPECT_TRUE(long_name.starts_with("0007-AAAA")) << long_name;
+  EXPECT_TRUE(long_name.ends_with("A-2025-F.pdf")) << long_name;
+}
+
+// A report of four owners as the statement run marks it: owner 1 with two pages, owner 2 with
+// none, and owner 3 twice (a spool put together by hand) under a name that folds like owner 1's.
+std::string MarkedSpool(bool with_marks = true) {
+  auto page = [](const std::string& text) {
+    return "PAGE 66 \r\n*@e\r\n 1 ," + text + ", 1 \r\n 1 ,SEGONA L\xD6NIA, 1 \r\n";
+  };
+  auto owner = [&](const std::string& code, const std::string& name, int properties,
+                   const std::string& pages) {
+    return "*QEB-OWNER " + code + " ES11111111H       " + name + "\r\n" + pages +
+           "*QEB-OWNER-END " + code + " " + std::to_string(properties) + "\r\n";
+  };
+  std::string spool = "DEVICEPDF\r\n*QEB-RUN 20260115-093012 20251231 N 0001 0003\r\n";
+  if (!with_marks) return spool + page("U") + page("DOS");
+  spool += owner("0001", "PUIG*JOSEP", 1, page("PRIMERA DEL U") + page("SEGONA DEL U"));
+  spool += owner("0002", "SOLER*ANNA", 0, "");
+  spool += owner("0003", "PUIG*JOSEP", 1, page("DEL TRES"));
+  spool += owner("0003", "PUIG*JOSEP", 2, page("DEL TRES, ALTRA VEGADA"));
+  return spool;
+}
+
+TEST_F(PrintProgramTest, SplitGivesEachOwnerADocumentAndAnIndex) {
+  temp_.Write("marked.tmp", MarkedSpool());
+  Result result = RunProgram("--input marked.tmp --split out");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "out/index.csv\n");
+  EXPECT_NE(result.err.find("4 pages from marked.tmp split into 3 files for 4 owners in out"),
+            std::string::npos)
+      << result.err;
+
+  struct Row {
+    std::string file;
+    int pages;
+    std::string text;
+  };
+  const std::vector<Row> files = {{"0001-PUIG_JOSEP-2025-N.pdf", 2, "SEGONA DEL U"},
+                                  {"0003-PUIG_JOSEP-2025-N.pdf", 1, "DEL TRES"},
+                                  {"0003-PUIG_JOSEP-2025-N-2.pdf", 1, "DEL TRES, ALTRA VEGADA"}};
+  std::vector<std::string> sha;
+  for (const Row& row : files) {
+    const std::string path = temp_.file("out/" + row.file);
+    EXPECT_EQ(PdfPages(path), row.pages) << row.file;
+    EXPECT_NE(PdfPage(path, row.pages).find(row.text), std::string::npos) << row.file;
+    EXPECT_NE(PdfPage(path, row.pages).find("SEGONA LÍNIA"), std::string::npos) << row.file;
+    std::string digest, problem;
+    ASSERT_TRUE(Sha256OfFile(path, &digest, &problem)) << problem;
+    sha.push_back(digest);
+  }
+  EXPECT_EQ(temp_.Read("out/index.csv"),
+            "owner,name,tax_id,properties,pages,file,sha256,note\n"
+            "1,JOSEP PUIG,ES11111111H,1,2,0001-PUIG_JOSEP-2025-N.pdf," +
+                sha[0] +
+                ",\n"
+                "2,ANNA SOLER,ES11111111H,0,0,,,nothing to print: no file\n"
+                "3,JOSEP PUIG,ES11111111H,1,1,0003-PUIG_JOSEP-2025-N.pdf," +
+                sha[1] +
+                ",\n"
+                "3,JOSEP PUIG,ES11111111H,2,1,0003-PUIG_JOSEP-2025-N-2.pdf," +
+                sha[2] + ",\n");
+  // The directory holds the split and nothing else: no hidden directory is left.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.file("out")), {}), 4);
+
+  // Printed again from the same spool, every document is the same to the byte: the run's mark
+  // dates them.
+  ASSERT_EQ(RunProgram("--input marked.tmp --split again").status, 0);
+  for (const Row& row : files) {
+    EXPECT_EQ(temp_.Read("again/" + row.file), temp_.Read("out/" + row.file)) << row.file;
+  }
+  ASSERT_EQ(RunProgram("--input marked.tmp --device PDF:a.pdf").status, 0);
+  ASSERT_EQ(RunProgram("--input marked.tmp --device PDF:b.pdf").status, 0);
+  EXPECT_EQ(temp_.Read("a.pdf"), temp_.Read("b.pdf"));
+  EXPECT_NE(temp_.Read("a.pdf").find("/CreationDate (20260115093012"), std::string::npos);
+}
+
+TEST_F(PrintProgramTest, SplitOfASpoolWithoutOwnerMarksAndOfBadDirectories) {
+  temp_.Write("plain.tmp", MarkedSpool(false));
+  Result result = RunProgram("--input plain.tmp --split out");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("the spool file marks no owners"), std::string::npos) << result.err;
+  EXPECT_EQ(PdfPages(temp_.file("out/informe-2025-N.pdf")), 2);
+  EXPECT_NE(temp_.Read("out/index.csv").find(",,,,2,informe-2025-N.pdf,"), std::string::npos);
+
+  // A file where the directory should be, a directory that cannot be written: nothing is made.
+  temp_.Write("blocked", "a file");
+  temp_.Write("marked.tmp", MarkedSpool());
+  result = RunProgram("--input marked.tmp --split blocked/out");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("nothing was written"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+  std::filesystem::create_directory(temp_.file("locked"));
+  chmod(temp_.file("locked").c_str(), 0555);
+  result = RunProgram("--input marked.tmp --split locked");
+  if (geteuid() != 0) {  // root writes anywhere
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(temp_.file("locked")));
+  }
+  chmod(temp_.file("locked").c_str(), 0755);
+
+  // A damaged owner mark is said, and the report is not to be trusted as complete.
+  temp_.Write("damaged.tmp", MarkedSpool() + "*QEB-OWNER-END 0003\r\n");
+  result = RunProgram("--input damaged.tmp --split damaged");
+  EXPECT_EQ(result.status, 3);
+  EXPECT_NE(result.err.find("1 damaged mark of the spool file ignored (the first is line "),
+            std::string::npos)
+      << result.err;
+
+  for (const char* arguments :
+       {"--split out --device PDF", "--split out --output x.pdf", "--split"}) {
+    EXPECT_EQ(RunProgram(std::string("--input marked.tmp ") + arguments).status, 2) << arguments;
   }
 }
 

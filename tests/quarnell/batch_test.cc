@@ -197,7 +197,13 @@ TEST_F(BatchTest, ARunWritesTheSpoolFileAndStartsThePrintProgram) {
       scratch_, {"--batch", "--date", "31/12/2023", "--from", "1", "--to", "1", "--layout", "f"});
   EXPECT_EQ(outcome.exit, 0) << outcome.err;
   const std::string spool = agency_.Read("tmp/qebprint.tmp");
-  EXPECT_TRUE(spool.starts_with("DEVICEPDF\r\nPAGE 66 \r\n")) << spool;
+  // The run's mark follows the device line; the owner's marks surround the owner's pages.
+  EXPECT_TRUE(spool.starts_with("DEVICEPDF\r\n*QEB-RUN ")) << spool;
+  EXPECT_NE(spool.find(" 20231231 F 0001 0001\r\n*QEB-OWNER 0001 ES11111111H       PUIG*JOSEP\r\n"
+                       "PAGE 66 \r\n"),
+            std::string::npos)
+      << spool;
+  EXPECT_TRUE(spool.ends_with("*QEB-OWNER-END 0001 1\r\n")) << spool;
   EXPECT_NE(spool.find(" INGRESSOS"), std::string::npos);  // the fiscal layout
   // The print program ran on the finished spool file; its output comes before the spool's path.
   EXPECT_EQ(agency_.Read("tmp/printed.tmp"), spool);
@@ -371,6 +377,13 @@ TEST_F(BatchTest, APrintFailureIsTheRunsFailure) {
   EXPECT_TRUE(agency_.Read("tmp/qebprint.tmp").starts_with("DEVICEPDF\r\n"));
 }
 
+// The spool file without its run's mark, which tells when the run started.
+std::string WithoutRunMark(std::string spool) {
+  const size_t mark = spool.find("*QEB-RUN ");
+  if (mark != std::string::npos) spool.erase(mark, spool.find('\n', mark) + 1 - mark);
+  return spool;
+}
+
 // Two runs on one session directory: while the first one's print program has its report, a
 // second run waits briefly and then stops without touching the spool file; a run that comes while
 // the first one ends waits for it and then prints its own report.
@@ -400,8 +413,8 @@ TEST_F(BatchTest, OneRunAtATimeUsesASessionDirectory) {
   agency_.Write("tmp/go", "");
   EXPECT_EQ(first.Wait().exit, 0);
   EXPECT_EQ(third.Wait().exit, 0);
-  EXPECT_EQ(agency_.Read("tmp/printed-" + first_pid), account);
-  EXPECT_EQ(agency_.Read("tmp/printed-" + third_pid), fiscal);
+  EXPECT_EQ(WithoutRunMark(agency_.Read("tmp/printed-" + first_pid)), WithoutRunMark(account));
+  EXPECT_EQ(WithoutRunMark(agency_.Read("tmp/printed-" + third_pid)), WithoutRunMark(fiscal));
 }
 
 // A run killed half way leaves the spool file as the last complete run wrote it; what it had

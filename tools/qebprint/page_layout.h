@@ -66,6 +66,9 @@ class PageLayout {
   bool Apply(const SpoolInstruction& instruction);
   // Emits the page in progress, if any. False when the sink failed.
   bool Finish();
+  // The same in the middle of a report, where a document ends: the next text opens a new page of
+  // the default length unless a page line comes first.
+  bool EndPage() { return Finish(); }
 
   int32_t pages_emitted() const { return pages_emitted_; }
 

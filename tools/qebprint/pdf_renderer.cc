@@ -23,12 +23,17 @@ constexpr double kMargin = 18.0;  // a quarter inch: inside what printers can re
 constexpr double kAdvancePerEm = 0.602;
 
 struct WriteTarget {
-  std::FILE* file = nullptr;
+  std::FILE* file = nullptr;     // either the file ...
+  std::string* bytes = nullptr;  // ... or memory
   int error_number = 0;
 };
 
-cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length) {
+cairo_status_t WriteToTarget(void* closure, const unsigned char* data, unsigned int length) {
   auto* target = static_cast<WriteTarget*>(closure);
+  if (target->bytes != nullptr) {
+    target->bytes->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+  }
   if (std::fwrite(data, 1, length, target->file) != length) {
     if (target->error_number == 0) target->error_number = errno != 0 ? errno : EIO;
     return CAIRO_STATUS_WRITE_ERROR;
@@ -44,7 +49,6 @@ struct PdfPageSink::Impl {
   cairo_t* cr = nullptr;
   // Indexed by the cell attributes bold | condensed.
   std::array<cairo_scaled_font_t*, 8> fonts{};
-  std::array<std::array<int64_t, 256>, 8> glyphs{};  // -1: not looked up yet
   double font_size_for[8] = {};
   double line_pitch = 0;  // of the fonts built so far
   std::vector<cairo_glyph_t> run;
@@ -70,7 +74,6 @@ struct PdfPageSink::Impl {
       if (font != nullptr) cairo_scaled_font_destroy(font);
       font = nullptr;
     }
-    for (auto& table : glyphs) table.fill(-1);
   }
 
   cairo_scaled_font_t* Font(uint8_t variant) {
@@ -93,9 +96,15 @@ struct PdfPageSink::Impl {
   }
 
   // The glyph of a code page 850 byte in a font variant; 0 (the font's "missing" glyph) when the
-  // font has none.
+  // font has none. A glyph's number depends on the weight only, not on the size, so the numbers
+  // are kept for the process: a split report makes thousands of documents.
   uint64_t Glyph(uint8_t variant, uint8_t byte) {
-    int64_t& slot = glyphs[variant][byte];
+    static std::array<std::array<int64_t, 256>, 2> numbers = [] {
+      std::array<std::array<int64_t, 256>, 2> empty;
+      for (auto& table : empty) table.fill(-1);  // -1: not looked up yet
+      return empty;
+    }();
+    int64_t& slot = numbers[(variant & kCellBold) ? 1 : 0][byte];
     if (slot < 0) {
       char c = static_cast<char>(byte);
       std::string utf8 = Cp850ToUtf8(std::string_view(&c, 1));
@@ -184,14 +193,26 @@ void PdfPageSink::ReleaseFontCaches() {
 
 PdfPageSink::PdfPageSink(std::FILE* file) : impl_(std::make_unique<Impl>()) {
   impl_->target.file = file;
-  for (auto& table : impl_->glyphs) table.fill(-1);
+  Start();
+}
+
+PdfPageSink::PdfPageSink(std::string* bytes) : impl_(std::make_unique<Impl>()) {
+  impl_->target.bytes = bytes;
+  Start();
+}
+
+void PdfPageSink::Start() {
   impl_->surface =
-      cairo_pdf_surface_create_for_stream(WriteToFile, &impl_->target, kPageWidth, kPageHeight);
+      cairo_pdf_surface_create_for_stream(WriteToTarget, &impl_->target, kPageWidth, kPageHeight);
   cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_CREATOR, "qebprint");
   impl_->cr = cairo_create(impl_->surface);
 }
 
 PdfPageSink::~PdfPageSink() = default;
+
+void PdfPageSink::SetCreationDate(const std::string& iso) {
+  cairo_pdf_surface_set_metadata(impl_->surface, CAIRO_PDF_METADATA_CREATE_DATE, iso.c_str());
+}
 
 bool PdfPageSink::EmitPage(const Page& page) {
   cairo_t* cr = impl_->cr;

@@ -20,11 +20,17 @@ class PdfPageSink : public PageSink {
  public:
   // Writes the document to `file` (not owned; the caller closes it after Finish).
   explicit PdfPageSink(std::FILE* file);
+  // Appends the document to `bytes` (not owned) instead.
+  explicit PdfPageSink(std::string* bytes);
   ~PdfPageSink() override;
   PdfPageSink(const PdfPageSink&) = delete;
   PdfPageSink& operator=(const PdfPageSink&) = delete;
 
   bool EmitPage(const Page& page) override;
+
+  // Dates the document (its creation date) instead of the clock: a report printed again from the
+  // same spool file then gives the same bytes. `iso` is "YYYY-MM-DDThh:mm:ss".
+  void SetCreationDate(const std::string& iso);
 
   // Completes the document. False when anything failed on the way; error() says what.
   bool Finish();
@@ -39,6 +45,8 @@ class PdfPageSink : public PageSink {
   static void ReleaseFontCaches();
 
  private:
+  void Start();
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string error_;

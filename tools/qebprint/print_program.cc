@@ -1,6 +1,7 @@
 #include "tools/qebprint/print_program.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,12 +11,15 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "config/paths.h"
 #include "config/session.h"
 #include "print/fresh_file.h"
+#include "print/spool_marks.h"
 #include "text/clock.h"
+#include "tools/qebprint/owner_split.h"
 #include "tools/qebprint/page_layout.h"
 #include "tools/qebprint/pdf_renderer.h"
 #include "tools/qebprint/spool_reader.h"
@@ -28,6 +32,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: qebprint [--input SPOOL] [--device DEVICE] [--output PATH]\n"
+    "       qebprint [--input SPOOL] --split DIR\n"
     "\n"
     "Renders a spool file written by the statement program. Without arguments it reads\n"
     "qebprint.tmp in the session directory ($QEBTMP) and prints to the device named in the\n"
@@ -41,10 +46,25 @@ constexpr char kUsage[] =
     "                     PANTALLA           the text on the screen through a pager (less -R)\n"
     "                     LP, LP:<queue>     the PDF sent to a print queue with lp\n"
     "  --output PATH    where PDF and TXT write (and where LP keeps its PDF)\n"
+    "  --split DIR      instead of the device: one PDF per owner in DIR (made when missing),\n"
+    "                   named <code>-<SURNAME_NAME>-<year>-<layout>.pdf, and DIR/index.csv with\n"
+    "                   owner,name,tax_id,properties,pages,file,sha256,note (an owner whose\n"
+    "                   statements print nothing gets a row and no file); the index's path is\n"
+    "                   printed. A spool without owner marks goes to one file, with a warning.\n"
     "  --help           this text\n"
     "\n"
-    "A report is written under a hidden temporary name and renamed when complete; hidden\n"
-    "files of a killed qebprint in the session directory are removed at the next start.\n"
+    "Marks. The statement program writes these directive lines into the spool; a printer\n"
+    "ignores them, the split follows them, and a PDF is dated by the run's start, so that\n"
+    "printing the same spool file again gives the same bytes:\n"
+    "  *QEB-RUN <YYYYMMDD-HHMMSS> <statement date YYYYMMDD> <layout> <from> <to>\n"
+    "  *QEB-OWNER <code, 4 digits> <tax id, 17 characters> <name as stored, SURNAME*NAME>\n"
+    "  *QEB-OWNER-END <code> <properties printed>\n"
+    "Pages between an owner's two marks are that owner's; pages outside any owner's marks go\n"
+    "to informe-<year>-<layout>.pdf.\n"
+    "\n"
+    "A report is written under a hidden temporary name and renamed when complete (a split in a\n"
+    "hidden directory in DIR, moved into DIR when complete, the index last); what a killed\n"
+    "qebprint left half written is removed at the next start.\n"
     "\n"
     "Exit status:\n"
     "  0  the report was delivered to its device\n"
@@ -55,12 +75,16 @@ constexpr char kUsage[] =
     "  3  the report was delivered, but damaged lines of the spool file were skipped (how many\n"
     "     is said on standard error)\n";
 
+// What the split keeps of freed memory for the next document.
+constexpr int kKeptHeap = 32 << 20;
+
 const char kDeviceNames[] = "PDF, PDF:<path>, TXT, TXT:<path>, PANTALLA, LP, LP:<queue>";
 
 struct Options {
   std::string input;
   std::optional<std::string> device;
   std::string output;
+  std::optional<std::string> split;
   bool help = false;
 };
 
@@ -88,7 +112,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       name = arg.substr(0, equals);
       value = arg.substr(equals + 1);
     }
-    if (name != "--input" && name != "--device" && name != "--output") {
+    if (name != "--input" && name != "--device" && name != "--output" && name != "--split") {
       *problem = "unknown argument '" + arg + "'";
       return std::nullopt;
     }
@@ -102,6 +126,15 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     if (name == "--input") options.input = *value;
     if (name == "--device") options.device = *value;
     if (name == "--output") options.output = *value;
+    if (name == "--split") options.split = *value;
+  }
+  if (options.split && (options.device || !options.output.empty())) {
+    *problem = "--split writes its own files: it takes no --device or --output";
+    return std::nullopt;
+  }
+  if (options.split && options.split->empty()) {
+    *problem = "--split needs a directory";
+    return std::nullopt;
   }
   if (options.device && !ParseDevice(*options.device).recognised) {
     *problem = "--device " + *options.device + ": not a device (" + kDeviceNames + ")";
@@ -204,10 +237,42 @@ struct Rendition {
   int32_t pages = 0;
 };
 
-// Lays out every instruction still in `reader` (after `first`, when given) and renders the pages
-// into `output` as the device wants them.
+// Damaged marks met on the way (see print/spool_marks.h).
+struct MarkCount {
+  int64_t damaged = 0;
+  int64_t first_line = 0;
+};
+
+using MarkHandler = std::function<bool(MarkKind kind, const RunMark& run, const OwnerMark& owner)>;
+
+// Lays out every instruction still in `reader` (after `first`, when given), telling `on_mark` of
+// each mark before the layout sees it, and ends the last page. False when the sink or `on_mark`
+// failed.
+bool LayOut(SpoolReader& reader, const SpoolInstruction* first, PageLayout& layout,
+            const MarkHandler& on_mark, MarkCount* marks) {
+  RunMark run;
+  OwnerMark owner;
+  auto step = [&](const SpoolInstruction& instruction) {
+    if (instruction.kind == SpoolLineKind::kDirective) {
+      const MarkKind kind = ParseMark(instruction.text, &run, &owner);
+      if (kind == MarkKind::kDamaged && marks->damaged++ == 0) {
+        marks->first_line = reader.lines_read();
+      }
+      if (kind != MarkKind::kNone && kind != MarkKind::kDamaged && !on_mark(kind, run, owner)) {
+        return false;
+      }
+    }
+    return layout.Apply(instruction);
+  };
+  bool ok = first == nullptr || step(*first);
+  SpoolInstruction instruction;
+  while (ok && reader.Next(&instruction)) ok = step(instruction);
+  return ok && layout.Finish();
+}
+
+// Lays out the report and renders the pages into `output` as the device wants them.
 Rendition Render(SpoolReader& reader, const SpoolInstruction* first, DeviceKind kind,
-                 FreshFile& output) {
+                 FreshFile& output, MarkCount* marks) {
   std::unique_ptr<PdfPageSink> pdf;
   std::unique_ptr<TextPageSink> text;
   PageSink* sink = nullptr;
@@ -221,10 +286,11 @@ Rendition Render(SpoolReader& reader, const SpoolInstruction* first, DeviceKind 
     sink = text.get();
   }
   PageLayout layout(*sink);
-  bool ok = first == nullptr || layout.Apply(*first);
-  SpoolInstruction instruction;
-  while (ok && reader.Next(&instruction)) ok = layout.Apply(instruction);
-  ok = ok && layout.Finish();
+  auto on_mark = [&pdf](MarkKind kind, const RunMark& run, const OwnerMark&) {
+    if (kind == MarkKind::kRun && pdf != nullptr) pdf->SetCreationDate(IsoStarted(run));
+    return true;
+  };
+  bool ok = LayOut(reader, first, layout, on_mark, marks);
   if (pdf != nullptr && !pdf->Finish()) ok = false;
 
   Rendition rendition;
@@ -241,6 +307,89 @@ Rendition Render(SpoolReader& reader, const SpoolInstruction* first, DeviceKind 
     rendition.problem = problem;
   }
   return rendition;
+}
+
+// What the reading of the spool file says of the report: kPrintFailed when the read failed part
+// way, kPrintDamagedSpool when damaged lines or marks were skipped, else kPrintDone.
+int SpoolStatus(const SpoolFile& spool, const SpoolReader& reader, const MarkCount& marks,
+                const std::string& spool_path, std::FILE* err) {
+  int status = kPrintDone;
+  if (spool.read_error() != 0) {
+    Say(err, "reading " + spool_path + " failed part way: " + std::strerror(spool.read_error()));
+    status = kPrintFailed;
+  }
+  if (reader.malformed_lines() > 0) {
+    Say(err, Plural(reader.malformed_lines(), "damaged line", "damaged lines") +
+                 " of the spool file skipped (the first is line " +
+                 std::to_string(reader.first_malformed_line()) + ")");
+    if (status == kPrintDone) status = kPrintDamagedSpool;
+  }
+  if (marks.damaged > 0) {
+    Say(err, Plural(marks.damaged, "damaged mark", "damaged marks") +
+                 " of the spool file ignored (the first is line " +
+                 std::to_string(marks.first_line) + ")");
+    if (status == kPrintDone) status = kPrintDamagedSpool;
+  }
+  return status;
+}
+
+// The report as one PDF per owner in `directory` (see owner_split.h).
+int PrintSplit(SpoolReader& reader, const SpoolInstruction* first, const SpoolFile& spool,
+               const std::string& spool_path, const std::string& directory, std::FILE* out,
+               std::FILE* err) {
+  if (std::string font = PdfPageSink::FontProblem(); !font.empty()) Say(err, font);
+  // Each document's compressor takes and gives back a few hundred KiB; kept by the allocator
+  // rather than returned to the system, they cost no page faults in the next document.
+  mallopt(M_TRIM_THRESHOLD, kKeptHeap);
+  mallopt(M_MMAP_THRESHOLD, kKeptHeap);
+  OwnerSplit split(directory);
+  std::string problem;
+  if (!split.Begin(&problem)) {
+    Say(err, problem + "; nothing was written");
+    return kPrintFailed;
+  }
+  PageLayout layout(split);
+  auto on_mark = [&split, &layout](MarkKind kind, const RunMark& run, const OwnerMark& owner) {
+    switch (kind) {
+      case MarkKind::kRun:
+        split.SetRun(run);
+        return true;
+      case MarkKind::kOwner:
+        return layout.EndPage() && split.BeginOwner(owner);
+      case MarkKind::kOwnerEnd:
+        return layout.EndPage() && split.EndOwner(owner);
+      default:
+        return true;
+    }
+  };
+  MarkCount marks;
+  if (!LayOut(reader, first, layout, on_mark, &marks)) {
+    Say(err, split.error() + "; nothing was written");
+    return kPrintFailed;
+  }
+  const int status = SpoolStatus(spool, reader, marks, spool_path, err);
+  if (layout.pages_emitted() == 0) {
+    Say(err, "nothing to print in " + spool_path + "; nothing was written");
+    return kPrintFailed;
+  }
+  if (!split.Finish(&problem)) {
+    Say(err, problem + "; nothing was written");
+    return kPrintFailed;
+  }
+  if (split.owners() == 0) {
+    Say(err,
+        "the spool file marks no owners (a spool of an older version, or written by hand): "
+        "the whole report went to one file, " +
+            split.unmarked_file());
+  } else if (split.unmarked_pages() > 0) {
+    Say(err, Plural(split.unmarked_pages(), "page", "pages") +
+                 " outside any owner's marks went to " + split.unmarked_file());
+  }
+  Say(err, Plural(layout.pages_emitted(), "page", "pages") + " from " + spool_path +
+               " split into " + Plural(split.files(), "file", "files") + " for " +
+               Plural(split.owners(), "owner", "owners") + " in " + directory);
+  std::fprintf(out, "%s/%s\n", directory.c_str(), kSplitIndexName);
+  return status;
 }
 
 // The text on the terminal through a pager; without any pager, straight to `out`.
@@ -348,6 +497,10 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
   SpoolInstruction first;
   bool have_first = reader.Next(&first);
   bool first_is_device = have_first && first.kind == SpoolLineKind::kDevice;
+  const SpoolInstruction* first_or_none = have_first && !first_is_device ? &first : nullptr;
+  if (options.split) {
+    return PrintSplit(reader, first_or_none, spool, spool_path, *options.split, out, err);
+  }
   std::string device_name = first_is_device ? std::string(first.text) : std::string();
   if (!first_is_device && !options.device) {
     Say(err, "the spool file has no device line; printing to PDF");
@@ -369,19 +522,9 @@ int RunPrintProgram(const std::vector<std::string>& args, std::FILE* out, std::F
     Say(err, problem + "; nothing was written");
     return kPrintFailed;
   }
-  Rendition rendition =
-      Render(reader, have_first && !first_is_device ? &first : nullptr, device.kind, output);
-  int status = kPrintDone;
-  if (spool.read_error() != 0) {
-    Say(err, "reading " + spool_path + " failed part way: " + std::strerror(spool.read_error()));
-    status = kPrintFailed;
-  }
-  if (reader.malformed_lines() > 0) {
-    Say(err, Plural(reader.malformed_lines(), "damaged line", "damaged lines") +
-                 " of the spool file skipped (the first is line " +
-                 std::to_string(reader.first_malformed_line()) + ")");
-    if (status == kPrintDone) status = kPrintDamagedSpool;
-  }
+  MarkCount marks;
+  Rendition rendition = Render(reader, first_or_none, device.kind, output, &marks);
+  int status = SpoolStatus(spool, reader, marks, spool_path, err);
   if (!rendition.ok) {
     Say(err, rendition.problem + "; nothing was written");
     return kPrintFailed;
