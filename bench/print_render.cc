@@ -1,5 +1,7 @@
 // qebprint on large spool files: the time to render 1,000 and 10,000 statement pages to PDF and
-// to text, and the program's peak memory, which must not grow with the number of pages.
+// to text, and the program's peak memory, which must not grow with the number of pages; and the
+// split of the first 2,000 owners into one PDF per owner beside the whole-range PDF of the same
+// spool.
 //
 // The spool comes from the statement program itself: once, before the runs, `qebdata generate`
 // builds a synthetic agency large enough for more than 10,000 pages and `quarnell --batch` prints
@@ -79,6 +81,65 @@ std::string SpoolOf(int pages) {
   return path;
 }
 
+// The first `owners` owners of the generated spool as a spool file of their own: everything
+// before the mark of the next owner. Empty when the spool has fewer owners.
+std::string SpoolOfOwners(int owners) {
+  static std::map<int, std::string> spools;
+  auto found = spools.find(owners);
+  if (found != spools.end()) return found->second;
+  if (GeneratedSpool().empty()) return "";
+  std::ifstream in(GeneratedSpool(), std::ios::binary);
+  std::string path = Scratch().file("owners-" + std::to_string(owners) + ".tmp");
+  std::ofstream out(path, std::ios::binary);
+  std::string line;
+  int seen = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("*QEB-OWNER ", 0) == 0 && ++seen > owners) break;
+    out << line << '\n';
+  }
+  out.close();
+  if (seen < owners) return "";
+  spools[owners] = path;
+  return path;
+}
+
+struct Measured {
+  bool ok = false;
+  double seconds = 0;      // wall time
+  double cpu_seconds = 0;  // user and system time of the program, all its threads
+  long peak_kib = 0;
+};
+
+// Starts the built qebprint with `args` and waits for it.
+Measured RunQebprint(std::vector<std::string> args) {
+  const std::string program = std::string(QEB_BIN_DIR) + "/qebprint";
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  Measured measured;
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const bool started =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  if (!started) return measured;
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  measured.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  measured.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  measured.peak_kib = usage.ru_maxrss;
+  measured.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return measured;
+}
+
 void BM_Qebprint(benchmark::State& state) {
   const int pages = static_cast<int>(state.range(0));
   const bool pdf = state.range(1) == 0;
@@ -88,36 +149,15 @@ void BM_Qebprint(benchmark::State& state) {
     return;
   }
   const std::string output = Scratch().file(pdf ? "out.pdf" : "out.txt");
-  const std::string program = std::string(QEB_BIN_DIR) + "/qebprint";
-  std::vector<std::string> args = {program, "--input", spool, "--device",
-                                   (pdf ? "PDF:" : "TXT:") + output};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
   long peak_kib = 0;
   for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-      state.SkipWithError("qebprint cannot be started");
-      break;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-    state.SetIterationTime(elapsed.count());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    Measured run = RunQebprint({"--input", spool, "--device", (pdf ? "PDF:" : "TXT:") + output});
+    if (!run.ok) {
       state.SkipWithError("qebprint failed");
       break;
     }
-    peak_kib = std::max(peak_kib, usage.ru_maxrss);
+    state.SetIterationTime(run.seconds);
+    peak_kib = std::max(peak_kib, run.peak_kib);
   }
   state.counters["pages"] = pages;
   state.counters["peak_MiB"] = static_cast<double>(peak_kib) / 1024.0;
@@ -126,6 +166,42 @@ void BM_Qebprint(benchmark::State& state) {
   state.counters["output_MiB"] =
       static_cast<double>(std::filesystem::file_size(output)) / (1024.0 * 1024.0);
   state.SetLabel(pdf ? "PDF" : "TXT");
+}
+
+// The 2,000 owners' report as one PDF (split 0) and as one PDF per owner (split 1). Each split
+// goes to a directory of its own, kept until the end: an agency's split directories are new, and
+// deleting thousands of files between runs would make the file system slower to create them.
+void BM_Split(benchmark::State& state) {
+  constexpr int kSplitOwners = 2000;
+  const bool split = state.range(0) == 1;
+  const std::string spool = SpoolOfOwners(kSplitOwners);
+  if (spool.empty()) {
+    state.SkipWithError("no spool file of that many owners (qebdata generate, quarnell --batch)");
+    return;
+  }
+  long peak_kib = 0;
+  double cpu = 0;
+  int iteration = 0;
+  for (auto _ : state) {
+    const std::string target = Scratch().file("split-" + std::to_string(++iteration));
+    Measured run = split ? RunQebprint({"--input", spool, "--split", target})
+                         : RunQebprint({"--input", spool, "--device", "PDF:" + target + ".pdf"});
+    if (!run.ok) {
+      state.SkipWithError("qebprint failed");
+      break;
+    }
+    state.SetIterationTime(run.seconds);
+    peak_kib = std::max(peak_kib, run.peak_kib);
+    cpu += run.cpu_seconds;
+  }
+  for (int i = 1; i <= iteration; ++i) {
+    std::filesystem::remove_all(Scratch().file("split-" + std::to_string(i)));
+    std::filesystem::remove(Scratch().file("split-" + std::to_string(i) + ".pdf"));
+  }
+  state.counters["owners"] = kSplitOwners;
+  state.counters["cpu_s"] = iteration > 0 ? cpu / iteration : 0;
+  state.counters["peak_MiB"] = static_cast<double>(peak_kib) / 1024.0;
+  state.SetLabel(split ? "one PDF per owner" : "whole-range PDF");
 }
 
 BENCHMARK(BM_Qebprint)
@@ -139,5 +215,8 @@ BENCHMARK(BM_Qebprint)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+BENCHMARK(BM_Split)->ArgNames({"split"})->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(
+    benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

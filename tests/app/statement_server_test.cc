@@ -8,6 +8,7 @@
 
 #include "app/statement_support.h"
 #include "records/storages.h"
+#include "support/fake_clock.h"
 
 namespace quarnell::testing {
 namespace {
@@ -28,6 +29,7 @@ std::vector<std::string> Spools(const std::vector<std::string>& fill,
 
 TEST(StatementServerTest, SpoolFilesAreTheSameOnBothStorages) {
   if (ServerTestsOff()) GTEST_SKIP() << "QEB_PG=off: no server tests";
+  FakeClock clock;  // every run carries the same run mark
   const std::vector<std::string> agencies[] = {
       {"demo"},
       {"generate", "--owners", "25", "--seed", "3"},
