@@ -39,6 +39,7 @@ constexpr char kUsage[] =
     "                [--split DIR] [--archive] [--figures FILE.csv]\n"
     "       quarnell --check --date DATE --from CODE --to CODE --layout N|F [--format text|csv] "
     "[--stats]\n"
+    "       quarnell [--split DIR] [--figures FILE.csv] [--no-archive]   (the parameter screen)\n"
     "       quarnell --archive-list [--owner CODE]\n"
     "       quarnell --help | --version\n";
 
@@ -67,6 +68,8 @@ constexpr char kHelp[] =
     "  --figures FILE    the figures of every printed unit line as CSV for the tax advisers\n"
     "  --archive-list    the archived runs, newest first; with --owner CODE that owner's files\n"
     "                    and their SHA-256\n"
+    "Without --batch the parameter screen runs; it archives every completed run unless\n"
+    "started with --no-archive, and takes --split and --figures as above.\n"
     "\n"
     "Every --batch run first checks the data of the run and, when it finds anything, says so in\n"
     "one line on standard error (the run goes on); --check lists the findings.\n"
@@ -171,11 +174,16 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
         << ", " << Counted(check.records_read, "record", "records") << " read in " << check_seconds
         << " s" << std::endl;
   }
-  std::string archived;
-  const int exit_status =
-      delivery.Deliver(request.arguments, err, &archived) == 0 ? kExitSuccess : kExitFailure;
+  out.flush();  // what the print program writes comes after what this run wrote
+  err.flush();
+  const Delivered delivered = delivery.Deliver(request.arguments);
+  if (!delivered.ok) err << "quarnell: " << delivered.problem << std::endl;
+  if (!delivered.archived.empty()) {
+    err << "quarnell: run archived in " << delivered.archived << std::endl;
+  }
+  const int exit_status = delivered.ok ? kExitSuccess : kExitFailure;
   out << spool << std::endl;
-  if (!archived.empty()) out << archived << std::endl;
+  if (!delivered.archived.empty()) out << delivered.archived << std::endl;
   return exit_status;
 }
 
@@ -201,8 +209,28 @@ int RunArchiveList(const std::vector<std::string>& args, std::ostream& out, std:
   return ListArchive(owner, out, err);
 }
 
+// The options of the interactive program: [--split DIR] [--figures FILE.csv] [--no-archive].
+bool ParseScreenOptions(const std::vector<std::string>& args, DeliveryOptions* outputs,
+                        std::string* error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option == "--no-archive") {
+      outputs->archive = false;
+    } else if ((option == "--split" || option == "--figures") && i + 1 < args.size() &&
+               !args[i + 1].empty()) {
+      (option == "--split" ? outputs->split_directory : outputs->figures_path) =
+          Absolute(args[++i]);
+    } else {
+      *error = option + (option == "--split" || option == "--figures" ? ": a path is required"
+                                                                      : ": unknown argument");
+      return false;
+    }
+  }
+  return true;
+}
+
 // The interactive program on the terminal of standard input and output.
-int RunOnTerminal(std::ostream& err) {
+int RunOnTerminal(const DeliveryOptions& outputs, std::ostream& err) {
   std::string error;
   std::unique_ptr<Console> console = OpenTerminalConsole(&error);
   if (!console) {
@@ -215,6 +243,7 @@ int RunOnTerminal(std::ostream& err) {
   // A record file that cannot be opened ends the program after its message and a key; that is a
   // failure, whatever the quiet exit of the record layer says.
   SetRecordFileExit([](int) { std::exit(kExitFailure); });
+  SetRunOutputs(outputs);
   return RunInteractive(*console);
 }
 
@@ -347,7 +376,16 @@ int RunQuarnell(const std::vector<std::string>& args, std::ostream& out, std::os
     out << kUsage << "\n" << kHelp;
     return kExitSuccess;
   }
-  if (args.empty()) return RunOnTerminal(err);
+  if (args.empty() || args[0] == "--split" || args[0] == "--figures" || args[0] == "--no-archive") {
+    DeliveryOptions outputs;
+    outputs.archive = true;  // the interactive program keeps a record of every run
+    std::string error;
+    if (!ParseScreenOptions(args, &outputs, &error)) {
+      err << "quarnell: " << error << "\n" << kUsage;
+      return kExitUsage;
+    }
+    return RunOnTerminal(outputs, err);
+  }
   if (args[0] == "--check") {
     return RunCheckCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }

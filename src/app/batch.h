@@ -35,9 +35,9 @@ struct BatchRequest {
   bool print = true;        // start the print program afterwards
   bool stats = false;       // owners and records read on standard error at the end
   bool short_year = false;  // the date's year was typed short: the run says which year it took
-  std::string split_directory;  // one PDF per owner into this directory; empty: the device
-  bool archive = false;         // keep the run under ARXIU/ of the installation
-  std::string figures_path;     // the figures CSV for the tax advisers; empty: none
+  std::string split_directory;         // one PDF per owner into this directory; empty: the device
+  bool archive = false;                // keep the run under ARXIU/ of the installation
+  std::string figures_path;            // the figures CSV for the tax advisers; empty: none
   std::vector<std::string> arguments;  // as given, for the archive's record
 };
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "app/data_check.h"
 #include "app/findings_window.h"
@@ -47,6 +48,31 @@ constexpr int kMessageRow = 12;
 
 // An entry-values file larger than this is not one this program wrote; what fits is read.
 constexpr size_t kLargestEntryValues = 64 * 1024;
+
+DeliveryOptions& Outputs() {
+  static DeliveryOptions outputs = [] {
+    DeliveryOptions defaults;
+    defaults.archive = true;
+    return defaults;
+  }();
+  return outputs;
+}
+
+// The accepted parameters and the outputs as command-line words, for the archive's record.
+std::vector<std::string> RunArguments(const RunParameters& run) {
+  std::vector<std::string> words = {"--date",   ZeroPad(DateNumber(run.statement_date), 8),
+                                    "--from",   PackedToDotted(run.owner_from),
+                                    "--to",     PackedToDotted(run.owner_to),
+                                    "--layout", run.report_option};
+  for (std::string& word : words) word.erase(word.find_last_not_of(' ') + 1);
+  if (!Outputs().split_directory.empty()) {
+    words.insert(words.end(), {"--split", Outputs().split_directory});
+  }
+  if (!Outputs().figures_path.empty()) {
+    words.insert(words.end(), {"--figures", Outputs().figures_path});
+  }
+  return words;
+}
 
 RunParameters& Accepted() {
   static RunParameters parameters;
@@ -194,6 +220,8 @@ int16_t BrowseStart(int browse, std::string& from_key, std::string& to_key) {
   return 0;
 }
 
+void SetRunOutputs(const DeliveryOptions& outputs) { Outputs() = outputs; }
+
 void PrintStatements(Console& console) {
   std::string problem;
   if (!ClaimSpoolFile(kSpoolWaitMilliseconds, &problem)) {
@@ -201,6 +229,13 @@ void PrintStatements(Console& console) {
          Translate("Una altra emissió fa servir el directori de sessió; torneu-ho a provar "
                    "quan acabi."_cp850) +
              " (" + problem + ")");
+    return;
+  }
+  RunDelivery delivery(Outputs());
+  if (!delivery.Prepare(&problem)) {
+    ReleaseSpoolFile();
+    Tell(console,
+         Translate("No s'han pogut escriure els fitxers de l'emissió:"_cp850) + " " + problem);
     return;
   }
   const RunParameters& run = Accepted();
@@ -221,15 +256,17 @@ void PrintStatements(Console& console) {
   ResetRecordFiles(status);
 
   console.Suspend();
-  const int print_status = RunPrintProgram();
+  const Delivered delivered = delivery.Deliver(RunArguments(run), !stopped);
   console.Resume();
   ReleaseSpoolFile();
   OpenRentalFiles();
 
-  if (print_status != 0) {
+  if (delivered.print_status != 0) {
     Tell(console, Translate("El programa d'impressió ha acabat amb l'estat"_cp850) + " " +
-                      std::to_string(print_status) + ". " + Translate("L'informe és a"_cp850) +
-                      " " + HostPath(SpoolFileName()));
+                      std::to_string(delivered.print_status) + ". " +
+                      Translate("L'informe és a"_cp850) + " " + HostPath(SpoolFileName()));
+  } else if (!delivered.ok) {
+    Tell(console, Translate("No s'ha pogut completar l'emissió:"_cp850) + " " + delivered.problem);
   }
   if (stopped) Tell(console, Translate("Emissió aturada per l'operador."_cp850));
   if (!saved) {

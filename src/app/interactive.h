@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/run_delivery.h"
 #include "screen/console.h"
 #include "text/dates.h"
 
@@ -60,11 +61,16 @@ std::string BrowseLine(int browse);
 int16_t BrowsePick(Console& console, int& browse, int screen, int field);
 int16_t BrowseStart(int browse, std::string& from_key, std::string& to_key);
 
+// What every run hands out besides the report on its device: by default its archive under ARXIU/
+// (app/run_archive.h); the command line may ask for one PDF per owner instead of the device, for
+// the figures file, or for no archive. A run the operator stopped is not archived.
+void SetRunOutputs(const DeliveryOptions& outputs);
+
 // One confirmed run: the statements of the accepted parameters with a progress window (Esc stops
 // after the owner being printed and the report ends with a page saying so), the entered values
-// saved, the record files released, the print program with the terminal handed to it, the record
-// files opened again for the next run. Another run using the session's spool file is named in a
-// message box and nothing is printed.
+// saved, the record files released, the print program with the terminal handed to it (and the
+// archive made), the record files opened again for the next run. Another run using the session's
+// spool file is named in a message box and nothing is printed.
 void PrintStatements(Console& console);
 
 // The whole interactive program on `console`: start-up, the cycle, and the shut-down on Esc.

@@ -30,42 +30,42 @@ bool RunDelivery::Prepare(std::string* problem) {
   return true;
 }
 
-int RunDelivery::Deliver(const std::vector<std::string>& arguments, std::ostream& err,
-                         std::string* archived) {
-  std::string problem;
+Delivered RunDelivery::Deliver(const std::vector<std::string>& arguments, bool complete) {
+  Delivered delivered;
   if (figures_ != nullptr) {
     SetPrintedLineObserver(nullptr);
-    if (!figures_->Close(&problem)) {
-      err << "quarnell: " << problem << std::endl;
-      return 1;
+    if (!figures_->Close(&delivered.problem)) {
+      delivered.ok = false;
+      return delivered;
     }
   }
-  if (!options_.print) return 0;
+  if (!options_.print) return delivered;
   const std::string spool = HostPath(SpoolFileName());
   const bool split = !options_.split_directory.empty();
-  err.flush();
-  const int print_status =
+  delivered.print_status =
       RunPrintProgram(split ? std::vector<std::string>{"--split", options_.split_directory}
                             : std::vector<std::string>{});
-  if (print_status != 0) {
+  if (delivered.print_status != 0) {
     // The statements are in the spool file, but they did not reach their device.
-    err << "quarnell: the print program ended with status " << print_status
-        << " (its message above); the report stays in " << spool << std::endl;
-    return 1;
+    delivered.ok = false;
+    delivered.problem = "the print program ended with status " +
+                        std::to_string(delivered.print_status) +
+                        " (its message above); the report stays in " + spool;
+    return delivered;
   }
-  if (!options_.archive) return 0;
+  if (!options_.archive || !complete) return delivered;
   ArchiveRequest request;
   request.run = LastStatementRun();
   request.spool_path = spool;
   request.split_directory = options_.split_directory;
   request.figures_path = options_.figures_path;
   request.arguments = arguments;
-  if (!ArchiveRun(request, archived, &problem)) {
-    err << "quarnell: the run was not archived: " << problem << std::endl;
-    return 1;
+  std::string problem;
+  if (!ArchiveRun(request, &delivered.archived, &problem)) {
+    delivered.ok = false;
+    delivered.problem = "the run was not archived: " + problem;
   }
-  err << "quarnell: run archived in " << *archived << std::endl;
-  return 0;
+  return delivered;
 }
 
 }  // namespace quarnell

@@ -8,12 +8,11 @@
 //   if (!delivery.Prepare(&problem)) ...               // nothing written yet
 //   StatementRun(...);
 //   ResetRecordFiles(status);
-//   int exit_status = delivery.Deliver(arguments, err, &archived);
+//   Delivered delivered = delivery.Deliver(arguments, complete);
 #ifndef QUARNELL_APP_RUN_DELIVERY_H_
 #define QUARNELL_APP_RUN_DELIVERY_H_
 
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +28,14 @@ struct DeliveryOptions {
   std::string figures_path;  // the figures CSV (absolute); empty: none
 };
 
+// What Deliver did.
+struct Delivered {
+  bool ok = true;        // every step asked for was done
+  int print_status = 0;  // the print program's exit status (0 when it was not started)
+  std::string archived;  // the archive's path; empty when the run was not archived
+  std::string problem;   // what failed, when !ok
+};
+
 class RunDelivery {
  public:
   explicit RunDelivery(DeliveryOptions options) : options_(std::move(options)) {}
@@ -42,10 +49,11 @@ class RunDelivery {
   bool Prepare(std::string* problem);
 
   // After the run: puts the figures file in place, starts the print program (on the device, or
-  // splitting into the directory) and archives the run when asked, telling on `err` what failed.
-  // `arguments` go into the archive's run.txt; `archived` gets the archive's path, or stays empty.
-  // Returns 0, or 1 when any step failed (the steps after a failed one are not taken).
-  int Deliver(const std::vector<std::string>& arguments, std::ostream& err, std::string* archived);
+  // splitting into the directory) and archives the run when asked and the print program ended
+  // with status 0. A run that is not `complete` (the operator stopped it) is printed but never
+  // archived. `arguments` go into the archive's run.txt. The steps after a failed one are not
+  // taken.
+  Delivered Deliver(const std::vector<std::string>& arguments, bool complete = true);
 
  private:
   DeliveryOptions options_;

@@ -99,6 +99,8 @@ spool=$(iconv -f CP850 -t UTF-8 "$session/qebprint.tmp")
 echo "$spool" | grep -q 'CARMEN FERNÁNDEZ LÓPEZ' && echo "$spool" | grep -q 'XOÁN CASTRO OTERO' &&
   ! echo "$spool" | grep -q 'JOSEP PUIG I FERRER'
 check "the spool file holds the statements of owners 2 and 3 only" $?
+ls "$demo"/ARXIU/2025/*/run.txt >/dev/null 2>&1
+check "the completed run is archived" $? "$(ls -R "$demo/ARXIU" 2>&1)"
 
 # --- A second run in the same execution prints too.
 sleep 1.1  # the print program names its PDF by the second

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -84,6 +85,7 @@ class InteractiveTest : public ::testing::Test {
     ResetKeyInput();
     ResetFormEntry();
     console_.SetWindowStackPath(dir_.file("WinPush.tmp"));
+    SetRunOutputs(DeliveryOptions());  // the fake print program makes no archive's documents
   }
   void TearDown() override {
     SetErrorStopHandler(nullptr);
@@ -194,6 +196,33 @@ TEST_F(InteractiveTest, EscDuringARunStopsAfterTheOwnerBeingPrinted) {
   EXPECT_NE(printed[0].find("*** EMISSI\xE0 ATURADA PER L'OPERADOR ***"), std::string::npos);
   EXPECT_NE(printed[0].find("1 JOSEP PUIG"), std::string::npos);
   EXPECT_EQ(console_.Bells(), 1);  // the message that the run was stopped
+}
+
+// With the real print program every completed run is archived, a later one of the same second
+// beside it; a run the operator stopped is not.
+TEST_F(InteractiveTest, CompletedRunsAreArchived) {
+  env_.Set("QEBEXE", std::string(QEB_BIN_DIR) + "/");
+  DeliveryOptions outputs;
+  outputs.archive = true;
+  SetRunOutputs(outputs);
+  Confirm();
+  console_.PressKeys({'x', 'x', 'x'});
+  Confirm();
+  console_.PressKeys({'x', kKeyEsc, kKeyEnter});  // stopped before owner 2
+  Confirm();
+  console_.PressKeys({'x', 'x', 'x', kKeyEsc});
+  EXPECT_EQ(Run(), 0);
+  const std::filesystem::path year = dir_.path() / "root/ARXIU/2025";
+  std::vector<std::string> runs;
+  for (const auto& entry : std::filesystem::directory_iterator(year)) {
+    runs.push_back(entry.path().filename().string());
+    EXPECT_TRUE(std::filesystem::exists(entry.path() / "run.txt"));
+    EXPECT_TRUE(std::filesystem::exists(entry.path() / "0003-ROURE_ANNA-2025-N.pdf"))
+        << entry.path();
+  }
+  std::sort(runs.begin(), runs.end());
+  EXPECT_EQ(runs, (std::vector<std::string>{"20260115-120000-0001-9999-N",
+                                            "20260115-120000-0001-9999-N-2"}));
 }
 
 TEST_F(InteractiveTest, TheDataCheckIsOfferedBeforeTheConfirmation) {
