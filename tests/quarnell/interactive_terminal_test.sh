@@ -141,6 +141,41 @@ check "Enter puts the owner's code in the field" $? "$(screen_)"
 tmux_ send-keys -t t Escape
 sleep 0.3
 
+# --- The pop-ups from the fields of the parameter screen: Alt+C on the date, F4 on the first owner,
+# Alt+X on the last owner; what they give is typed into the field.
+tmux_ send-keys -t t M-c
+wait_for '─ 2026 ─' && wait_for 'GENER'
+check "Alt+C shows the quarter of the working date" $? "$(screen_)"
+tmux_ send-keys -t t NPage
+wait_for 'ABRIL'
+check "PgDn shows the next quarter" $? "$(screen_)"
+tmux_ send-keys -t t F
+wait_for 'Data del compte \.+ : 15/4/2026 *$'
+check "F types the chosen date into the date field" $? "$(screen_)"
+tmux_ send-keys -t t Enter F4
+wait_for 'Primeres lletres del nom'
+tmux_ send-keys -t t C-y Enter  # blank: every owner
+wait_for '0004  BARÈS DEMIGUEL\*MARTÍ'
+check "the owners' list in name order" $? "$(screen_)"
+tmux_ send-keys -t t Down Enter
+wait_for 'Des del propietari \.+ : 0003 *$'
+check "F4, Down, Enter puts the second owner in name order in the field" $? "$(screen_)"
+tmux_ send-keys -t t M-x
+wait_for '└────────────────────────┘'
+check "Alt+X shows the calculator" $? "$(screen_)"
+tmux_ send-keys -t t 2 + 3 =
+wait_for '3 =│'
+check "2 + 3 = on the calculator's tape" $? "$(screen_)"
+tmux_ send-keys -t t F
+wait_for 'Fins al propietari \.+ : 500 *$'
+check "F types the result into the field" $? "$(screen_)"
+[ -s "$session/QEBCALC.TMP" ]
+check "the calculator's tape is kept for the next time" $?
+tmux_ send-keys -t t Enter
+sleep 0.3
+tmux_ send-keys -t t Escape
+sleep 0.3
+
 # --- F1 shows the help page; Esc on a later field goes back to the first, Esc there leaves.
 tmux_ send-keys -t t F1
 wait_for 'AJUDA: EMISSIÓ DELS COMPTES'
