@@ -211,6 +211,14 @@ CalculatorStep OperatorStep(CalculatorState& s, char op) {
   return CalculatorStep::kRedraw;
 }
 
+// What F gives, as a whole number: the value being typed, else the total, without its sign,
+// times 10 to the power of its decimals (at least 2). Not finite for a value that is no number or
+// too large to be written out.
+double ResultHundredths(const CalculatorState& s) {
+  const double given = s.entering ? s.value : s.total;
+  return std::nearbyint(Snap(std::fabs(given) * PowerOfTen(std::max(s.decimals, 2))));
+}
+
 char UpperCase(int16_t key) {
   if (key >= 'a' && key <= 'z') return static_cast<char>(key - 'a' + 'A');
   return key > 0 && key < 128 ? static_cast<char>(key) : '\0';
@@ -250,8 +258,7 @@ CalculatorStep PressCalculatorKey(CalculatorState& s, int16_t key) {
   } else if (c == 'T') {
     s.value = -s.value;
   } else if (c == 'F') {
-    const double given = s.entering ? s.value : s.total;
-    return std::isfinite(given) ? CalculatorStep::kFinish : CalculatorStep::kRefused;
+    return std::isfinite(ResultHundredths(s)) ? CalculatorStep::kFinish : CalculatorStep::kRefused;
   } else if (c == '=') {
     if (s.entering) return OperatorStep(s, '=');
   } else if (c != '\0' && kOperators.find(c) != std::string_view::npos) {
@@ -262,8 +269,7 @@ CalculatorStep PressCalculatorKey(CalculatorState& s, int16_t key) {
 
 std::string CalculatorResult(const CalculatorState& s) {
   const int decimals = std::max(s.decimals, 2);
-  const double given = s.entering ? s.value : s.total;
-  std::string digits = WholeDigits(std::nearbyint(Snap(std::fabs(given) * PowerOfTen(decimals))));
+  std::string digits = WholeDigits(ResultHundredths(s));
   if (decimals == 2) return digits;
   // The hundredths keep a digit before their point: 0.001 gives "0.1".
   const size_t after_point = static_cast<size_t>(decimals - 2);

@@ -51,7 +51,7 @@ struct CalculatorState {
 enum class CalculatorStep {
   kRedraw,   // registers or tape changed: draw the window again
   kReplace,  // the window moved or the tape was cleared: put back what it covers, draw it anew
-  kRefused,  // F on a value that is no number (after a division by zero): the bell
+  kRefused,  // F on a value that is no number (after a division by zero) or too large: the bell
   kFinish,   // F: leave with CalculatorResult
   kLeave,    // Esc: leave with the empty text
 };
@@ -63,7 +63,8 @@ CalculatorStep PressCalculatorKey(CalculatorState& state, int16_t key);
 
 // The result of F: the value being typed, else the total, in hundredths without its sign:
 // 12.5 gives "1250", -3 gives "300", 1.234 gives "123.4".
-// REQUIRES: the value to give is finite (PressCalculatorKey refuses F otherwise).
+// REQUIRES: PressCalculatorKey gave kFinish for F in this state (it refuses F on a value that is
+// no number or whose hundredths are too large for a double).
 std::string CalculatorResult(const CalculatorState& state);
 
 // The edit mask of a value: "-" and the last 21 characters of "Z,ZZZ,ZZZ,ZZZ,ZZZ,ZZ9", then "."

@@ -107,6 +107,10 @@ TEST(AddingMachineTest, DivisionByZeroShowsMarksUntilC) {
   EXPECT_EQ(state.total, 0);
   EXPECT_EQ(Press(state, "4F"), CalculatorStep::kFinish);
   EXPECT_EQ(CalculatorResult(state), "400");
+  // A total whose hundredths no double holds has no digits to give either.
+  state = After("C");
+  state.total = 1e308;
+  EXPECT_EQ(Press(state, "F"), CalculatorStep::kRefused);
 }
 
 TEST(AddingMachineTest, LeavingAndMovingKeys) {
