@@ -59,49 +59,32 @@ const std::string& GeneratedSpool() {
   return spool;
 }
 
-// The first `pages` pages of the generated spool as a spool file of their own: everything before
-// the page line that would start page `pages` + 1. Empty when the spool has fewer pages.
-std::string SpoolOf(int pages) {
-  static std::map<int, std::string> spools;
-  auto found = spools.find(pages);
+// The start of the generated spool as a spool file of its own: everything before the line that
+// begins with `marker` for the (`count` + 1)th time. Empty when the spool has fewer such lines.
+std::string SpoolUpTo(const std::string& marker, int count) {
+  static std::map<std::string, std::string> spools;
+  const std::string key = marker + std::to_string(count);
+  auto found = spools.find(key);
   if (found != spools.end()) return found->second;
   if (GeneratedSpool().empty()) return "";
   std::ifstream in(GeneratedSpool(), std::ios::binary);
-  std::string path = Scratch().file("spool-" + std::to_string(pages) + ".tmp");
+  std::string path = Scratch().file("spool-" + std::to_string(spools.size()) + ".tmp");
   std::ofstream out(path, std::ios::binary);
   std::string line;
   int seen = 0;
   while (std::getline(in, line)) {
-    if (line.rfind("PAGE", 0) == 0 && ++seen > pages) break;
+    if (line.rfind(marker, 0) == 0 && ++seen > count) break;
     out << line << '\n';
   }
   out.close();
-  if (seen < pages) return "";
-  spools[pages] = path;
+  if (seen < count) return "";
+  spools[key] = path;
   return path;
 }
 
-// The first `owners` owners of the generated spool as a spool file of their own: everything
-// before the mark of the next owner. Empty when the spool has fewer owners.
-std::string SpoolOfOwners(int owners) {
-  static std::map<int, std::string> spools;
-  auto found = spools.find(owners);
-  if (found != spools.end()) return found->second;
-  if (GeneratedSpool().empty()) return "";
-  std::ifstream in(GeneratedSpool(), std::ios::binary);
-  std::string path = Scratch().file("owners-" + std::to_string(owners) + ".tmp");
-  std::ofstream out(path, std::ios::binary);
-  std::string line;
-  int seen = 0;
-  while (std::getline(in, line)) {
-    if (line.rfind("*QEB-OWNER ", 0) == 0 && ++seen > owners) break;
-    out << line << '\n';
-  }
-  out.close();
-  if (seen < owners) return "";
-  spools[owners] = path;
-  return path;
-}
+// The first `pages` pages (page lines), or the first `owners` owners (their marks).
+std::string SpoolOf(int pages) { return SpoolUpTo("PAGE", pages); }
+std::string SpoolOfOwners(int owners) { return SpoolUpTo("*QEB-OWNER ", owners); }
 
 struct Measured {
   bool ok = false;

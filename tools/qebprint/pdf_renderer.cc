@@ -41,6 +41,13 @@ cairo_status_t WriteToTarget(void* closure, const unsigned char* data, unsigned 
   return CAIRO_STATUS_SUCCESS;
 }
 
+// The normal and the bold face, found through fontconfig once for the process: finding them again
+// for every document of a split costs more than drawing a small owner's pages.
+cairo_font_face_t*& Face(bool bold) {
+  static cairo_font_face_t* faces[2] = {nullptr, nullptr};
+  return faces[bold ? 1 : 0];
+}
+
 }  // namespace
 
 struct PdfPageSink::Impl {
@@ -80,9 +87,12 @@ struct PdfPageSink::Impl {
     if (fonts[variant] != nullptr) return fonts[variant];
     double size = std::min(ColumnPitch(variant) / kAdvancePerEm, line_pitch * 0.9);
     font_size_for[variant] = size;
-    cairo_font_face_t* face = cairo_toy_font_face_create(
-        kFontFamily, CAIRO_FONT_SLANT_NORMAL,
-        (variant & kCellBold) ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_font_face_t*& face = Face((variant & kCellBold) != 0);
+    if (face == nullptr) {
+      face = cairo_toy_font_face_create(
+          kFontFamily, CAIRO_FONT_SLANT_NORMAL,
+          (variant & kCellBold) ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    }
     cairo_matrix_t font_matrix;
     cairo_matrix_t identity;
     cairo_matrix_init_scale(&font_matrix, size, size);
@@ -91,7 +101,6 @@ struct PdfPageSink::Impl {
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     fonts[variant] = cairo_scaled_font_create(face, &font_matrix, &identity, options);
     cairo_font_options_destroy(options);
-    cairo_font_face_destroy(face);
     return fonts[variant];
   }
 
@@ -187,6 +196,10 @@ std::string PdfPageSink::FontProblem() {
 }
 
 void PdfPageSink::ReleaseFontCaches() {
+  for (bool bold : {false, true}) {
+    if (Face(bold) != nullptr) cairo_font_face_destroy(Face(bold));
+    Face(bold) = nullptr;
+  }
   cairo_debug_reset_static_data();
   FcFini();
 }
