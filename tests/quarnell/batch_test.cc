@@ -405,7 +405,7 @@ TEST_F(BatchTest, OneRunAtATimeUsesASessionDirectory) {
                              first_pid + ")"),
             std::string::npos)
       << stopped.err;
-  EXPECT_EQ(agency_.Read("tmp/qebprint.tmp"), account);
+  EXPECT_EQ(WithoutRunMark(agency_.Read("tmp/qebprint.tmp")), WithoutRunMark(account));
 
   QuarnellProcess& third = Start(RunArguments("F"));
   const std::string third_pid = std::to_string(third.pid());
