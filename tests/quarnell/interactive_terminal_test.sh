@@ -4,46 +4,16 @@
 # comes back with capture-pane.
 # Usage: interactive_terminal_test.sh BIN_DIR INSTALL_DIR
 set -uo pipefail
-export TERM=${TERM:-xterm}  # tmux itself wants one, even for a detached session
+source "$(dirname "$0")/../support/tmux_pane.sh"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 bin=$1
 install=$2
-work=$(mktemp -d)
-run=0
-tmux_() { tmux -L "qebforms-$$-$run" "$@"; }
-trap 'tmux_ kill-server 2>/dev/null; rm -rf "$work"' EXIT
+work=$pane_work
 
-passed=0
-failed=0
-check() {  # check NAME CONDITION-RESULT(0/1) DETAIL
-  if [ "$2" -eq 0 ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $1${3:+: $3}"
-  fi
-}
-
-screen_() { tmux_ capture-pane -p -t t; }
-
-# Waits up to 20 s for the screen to hold a line matching the extended regular expression $1.
-wait_for() {
-  for _ in $(seq 200); do
-    screen_ | grep -Eq -- "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# Waits up to 20 s for $1 to name as many files as $2.
-wait_files() {
-  for _ in $(seq 200); do
-    [ "$(ls $1 2>/dev/null | wc -l)" -eq "$2" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# Waits for the shell pattern $1 to name as many files as $2.
+file_count_is() { [ "$(ls $1 2>/dev/null | wc -l)" -eq "$2" ]; }
+wait_files() { wait_until $((pane_wait * 10)) file_count_is "$1" "$2"; }
 
 demo=$work/demo
 "$bin/qebdata" demo "$demo/" >/dev/null 2>&1 || { echo "FAILED: qebdata demo"; exit 1; }
@@ -51,27 +21,17 @@ session=$demo/tmp
 # The working date fixes the default statement date: 31 December 2025.
 sed -i 's/^Data=.*/Data=20260115/' "$session/TovaTerm.ini"
 
-# Starts quarnell in a fresh 80 x 25 pane. The shell around it records the exit status and the
-# terminal modes once it has ended.
+# Starts quarnell in a fresh pane on the demo installation.
 start() {
-  tmux_ kill-server 2>/dev/null
-  run=$((run + 1))
-  rm -f "$work/status" "$work/modes"
-  tmux_ -f /dev/null new-session -d -x 80 -y 25 -s t \
-    "env QEBROOT=$demo/ QEBTMP=$session/ QEBEXE=$bin/ $bin/quarnell 2>$work/stderr;
-     echo \$? > $work/status; stty -a > $work/modes; sleep 60"
+  open_pane "$(recorded env QEBROOT="$demo/" QEBTMP="$session/" QEBEXE="$bin/" "$bin/quarnell")"
   wait_for 'Data del compte \.+ : 311225'
 }
 
 # Waits for quarnell to end; checks the exit status and that the terminal is back to normal.
 check_ended() {
-  for _ in $(seq 100); do [ -s "$work/modes" ] && break; sleep 0.1; done
-  [ "$(cat "$work/status" 2>/dev/null)" = 0 ]
-  check "$1: exit status 0" $? "$(cat "$work/status" "$work/stderr" 2>/dev/null)"
-  grep -qE '(^| )icanon( |$)' "$work/modes" && grep -qE '(^| )echo( |$)' "$work/modes"
-  check "$1: terminal modes restored" $? "$(head -3 "$work/modes" 2>/dev/null)"
-  [ "$(tmux_ display -p -t t '#{alternate_on} #{mouse_any_flag}')" = "0 0" ]
-  check "$1: normal screen, no mouse" $?
+  check_terminal_back "$1"
+  [ "$(exit_status)" = 0 ]
+  check "$1: exit status 0" $? "$(exit_status) $(cat "$work/stderr" 2>/dev/null)"
 }
 
 # --- First start: the defaults; a run of owners 2 to 3.
@@ -80,17 +40,17 @@ check "starts on the parameter screen with its defaults" $? "$(screen_)"
 screen_ | grep -q 'Fins al propietari \.* : 9999' && screen_ | grep -q 'Compte d.explotació'
 check "defaults: 9999 and the account layout" $? "$(screen_)"
 
-tmux_ send-keys -t t Enter 2 Enter C-y 3 Enter Enter
+send Enter 2 Enter C-y 3 Enter Enter
 # The demo agency has records the statement skips: the data check offers them first.
 wait_for 'La comprovació de les dades ha trobat avisos'
 check "the data check's findings are offered" $? "$(screen_)"
-tmux_ send-keys -t t s
+send s
 wait_for 'Avisos de la comprovació de les dades'
 check "S shows the findings" $? "$(screen_)"
-tmux_ send-keys -t t Escape
+send Escape
 wait_for 'Confirmeu l.emissió :◄Sí►'
 check "the confirmation" $? "$(screen_)"
-tmux_ send-keys -t t Enter
+send Enter
 wait_files "$session/informe-*.pdf" 1
 check "the first run ends in a PDF from the print program" $? "$(ls "$session")"
 wait_for 'Des del propietari \.+ : 2 *$'
@@ -104,18 +64,18 @@ check "the completed run is archived" $? "$(ls -R "$demo/ARXIU" 2>&1)"
 
 # --- A second run in the same execution prints too.
 sleep 1.1  # the print program names its PDF by the second
-tmux_ send-keys -t t NPage Enter
+send NPage Enter
 wait_for 'ha trobat avisos'
-tmux_ send-keys -t t n
+send n
 wait_for 'Confirmeu l.emissió'
-tmux_ send-keys -t t Enter
+send Enter
 wait_files "$session/informe-*.pdf" 2
 check "the second run prints too" $? "$(ls "$session")"
 wait_for 'Des del propietari \.+ : 2 *$'
 iconv -f CP850 -t UTF-8 "$session/qebprint.tmp" | grep -q 'XOÁN CASTRO OTERO'
 check "the second run's spool file holds its statements" $?
 
-tmux_ send-keys -t t Escape
+send Escape
 check_ended "Esc"
 [ -e "$session/pent.tmp" ]
 check "the entered values are kept for the next start" $?
@@ -128,63 +88,67 @@ check "the next start shows the values of the last run" $? "$(screen_)"
 check "the entered values file is gone once read" $?
 
 # --- F4 on the first owner: the first letters of the name, the list, Enter picks.
-tmux_ send-keys -t t Down F4
+send Down F4
 wait_for 'Primeres lletres del nom'
 check "F4 asks for the first letters of the name" $? "$(screen_)"
-tmux_ send-keys -t t C-y fer Enter
+send C-y fer Enter
 wait_for '0002  FERNÁNDEZ LÓPEZ\*CARMEN'
 check "the owners whose names begin with them" $? "$(screen_)"
-tmux_ send-keys -t t Enter
+send Enter
 wait_for 'Des del propietari \.+ : 0002 *$'
 check "Enter puts the owner's code in the field" $? "$(screen_)"
-# A lone Esc waits for the rest of a sequence: keys after it go separately.
-tmux_ send-keys -t t Escape
-sleep 0.3
+# A lone Esc waits for the rest of a sequence: keys after it go separately, once it has acted.
+send Escape
+wait_cursor 6 44
 
 # --- The pop-ups from the fields of the parameter screen: Alt+C on the date, F4 on the first owner,
 # Alt+X on the last owner; what they give is typed into the field.
-tmux_ send-keys -t t M-c
+send M-c
 wait_for '─ 2026 ─' && wait_for 'GENER'
 check "Alt+C shows the quarter of the working date" $? "$(screen_)"
-tmux_ send-keys -t t NPage
+send NPage
 wait_for 'ABRIL'
 check "PgDn shows the next quarter" $? "$(screen_)"
-tmux_ send-keys -t t F
+send F
 wait_for 'Data del compte \.+ : 15/4/2026 *$'
 check "F types the chosen date into the date field" $? "$(screen_)"
-tmux_ send-keys -t t Enter F4
+send Enter F4
 wait_for 'Primeres lletres del nom'
-tmux_ send-keys -t t C-y Enter  # blank: every owner
+send C-y Enter  # blank: every owner
 wait_for '0004  BARÈS DEMIGUEL\*MARTÍ'
 check "the owners' list in name order" $? "$(screen_)"
-tmux_ send-keys -t t Down Enter
+send Down Enter
 wait_for 'Des del propietari \.+ : 0003 *$'
 check "F4, Down, Enter puts the second owner in name order in the field" $? "$(screen_)"
-tmux_ send-keys -t t M-x
+send M-x
 wait_for '└────────────────────────┘'
 check "Alt+X shows the calculator" $? "$(screen_)"
-tmux_ send-keys -t t 2 + 3 =
+send 2 + 3 =
 wait_for '3 =│'
 check "2 + 3 = on the calculator's tape" $? "$(screen_)"
-tmux_ send-keys -t t F
+send F
 wait_for 'Fins al propietari \.+ : 500 *$'
 check "F types the result into the field" $? "$(screen_)"
 [ -s "$session/QEBCALC.TMP" ]
 check "the calculator's tape is kept for the next time" $?
-tmux_ send-keys -t t Enter
-sleep 0.3
-tmux_ send-keys -t t Escape
-sleep 0.3
+send Enter
+wait_cursor 12 44
+send Escape
+wait_cursor 6 44
 
 # --- F1 shows the help page; Esc on a later field goes back to the first, Esc there leaves.
-tmux_ send-keys -t t F1
+send F1
 wait_for 'AJUDA: EMISSIÓ DELS COMPTES'
 check "F1 shows the help page" $? "$(screen_)"
-for key in Escape Down Escape Escape; do
-  tmux_ send-keys -t t $key
-  sleep 0.3
-done
+send Escape
+wait_gone 'AJUDA: EMISSIÓ DELS COMPTES'
+check "Esc closes the help page" $? "$(screen_)"
+send Down
+wait_cursor 8 44
+send Escape
+wait_cursor 6 44
+check "Esc on a later field goes back to the first" $? "$(tmux_ display -p -t t '#{cursor_y} #{cursor_x}')"
+send Escape
 check_ended "Esc on the first field"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
