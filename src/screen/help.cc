@@ -48,13 +48,35 @@ std::string_view CannotStartPrefix() {
   return ForLanguage(CurrentLanguage(), kPrefixes);
 }
 
-// A message box that waits for one key and goes.
-void Notify(Console& console, const std::string& text) {
-  ShowMessageBox(console, text, 12);
-  console.Bell();
-  console.WaitKey();
-  PopWindow(console);
+// The keys of the viewer, in the bottom line of its frame: a new operator has no other way to
+// learn that the page goes on below, or how to leave it.
+std::string KeyHint(bool general_help) {
+  static const std::array<std::string_view, 4> kPaging = {
+      "Re Pàg, Av Pàg: pàgina"_cp850,
+      "Re Pág, Av Pág: página"_cp850,
+      "Re Pág, Av Pág: páxina"_cp850,
+      "Re Pàg, Av Pàg: pagina"_cp850,
+  };
+  static const std::array<std::string_view, 4> kGeneral = {
+      "F1: ajuda general",
+      "F1: ayuda general",
+      "F1: axuda xeral",
+      "F1: ajuda generau",
+  };
+  static const std::array<std::string_view, 4> kLeave = {
+      "Esc: tancar",
+      "Esc: cerrar",
+      "Esc: pechar",
+      "Esc: barrar",
+  };
+  const Language language = CurrentLanguage();
+  std::string hint = " " + std::string(ForLanguage(language, kPaging)) + "   ";
+  if (!general_help) hint += std::string(ForLanguage(language, kGeneral)) + "   ";
+  return hint + std::string(ForLanguage(language, kLeave)) + " ";
 }
+
+// Message boxes are placed by this row.
+constexpr int kMessageRow = 12;
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -134,10 +156,12 @@ void DrawPage(Console& console, const HelpPages& pages, int page_lines) {
 }
 
 void ViewHelp(Console& console, std::string_view topic) {
-  const std::string name = "AJUDA\\" + std::string(topic) + ".HLP";
-  std::optional<std::string> text = ReadWholeFile(HostPath(Session().root_directory + name));
+  // The host path is named: it says where the missing page belongs on this system.
+  const std::string path =
+      HostPath(Session().root_directory + "AJUDA\\" + std::string(topic) + ".HLP");
+  std::optional<std::string> text = ReadWholeFile(path);
   if (!text) {
-    Notify(console, std::string(MissingHelpPrefix()) + name);
+    ShowMessageUntilKey(console, std::string(MissingHelpPrefix()) + path, kMessageRow);
     return;
   }
   const int bottom = console.Rows() - 3;
@@ -147,6 +171,9 @@ void ViewHelp(Console& console, std::string_view topic) {
   SetAttribute("+h");
   PushWindow(console, kHelpTopRow, 1, bottom, console.Columns());
   DrawFrame(console, 1);
+  const std::string hint = KeyHint(IsGeneralHelp(topic));
+  console.SetCursor(bottom - kHelpTopRow, (console.Columns() - static_cast<int>(hint.size())) / 2);
+  console.Write(hint);
   SetAttribute("n");
   for (;;) {
     DrawPage(console, pages, page_lines);
@@ -175,7 +202,8 @@ void LaunchHelpPage(Console& console, std::string_view topic) {
     }
   }
   console.Resume();
-  if (error != 0) Notify(console, std::string(CannotStartPrefix()) + launcher);
+  if (error != 0)
+    ShowMessageUntilKey(console, std::string(CannotStartPrefix()) + launcher, kMessageRow);
 }
 
 }  // namespace

@@ -85,6 +85,15 @@ void ShowMessageBox(Console& console, std::string_view text, int row) {
   SetAttribute("-");
 }
 
+int16_t ShowMessageUntilKey(Console& console, std::string_view text, int row, bool bell) {
+  ShowMessageBox(console, text, row);
+  if (bell) console.Bell();
+  console.DiscardPendingKeys();
+  const int16_t key = console.WaitKey();
+  PopWindow(console);
+  return key;
+}
+
 void DrawMessageBox(Console& console, std::string_view text, int row) {
   SetAttribute("+rh");
   if (std::optional<MessageBoxLayout> layout = LayOutMessageBox(text, row, console.Rows())) {

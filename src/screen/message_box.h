@@ -36,6 +36,11 @@ std::optional<MessageBoxLayout> LayOutMessageBox(std::string_view text, int row,
 // shows nothing (and pushes nothing).
 void ShowMessageBox(Console& console, std::string_view text, int row);
 
+// Shows `text` in a box placed by `row` as ShowMessageBox does, sounds the bell when `bell`, drops
+// the keys typed before the box appeared and waits for one key; then the box goes and the key is
+// returned.
+int16_t ShowMessageUntilKey(Console& console, std::string_view text, int row, bool bell = true);
+
 // Draws the same box without saving what it covers: for the last message of a program that is
 // ending, when the window stack itself may be what failed.
 void DrawMessageBox(Console& console, std::string_view text, int row);

@@ -87,11 +87,28 @@ TEST_F(HelpTest, F1OpensTheGeneralHelpOnce) {
   EXPECT_EQ(console_.Text(), std::string(24, '\n'));
 }
 
+// The bottom line of the frame tells the keys, in the session's language; on the general help
+// without F1, which does nothing there.
+TEST_F(HelpTest, TheFrameTellsTheKeys) {
+  SetLanguageCode("SPA");
+  console_.PressKeys({kKeyF1, kKeyEsc, kKeyEsc});
+  ShowHelp(console_, "QUARNELL");
+  const std::vector<std::string>& screens = console_.memory().screens_at_keys();
+  EXPECT_NE(screens[0].find("─ Re Pág, Av Pág: página   F1: ayuda general   Esc: cerrar ─"),
+            std::string::npos)
+      << screens[0];
+  EXPECT_NE(screens[1].find("─ Re Pág, Av Pág: página   Esc: cerrar ─"), std::string::npos)
+      << screens[1];
+  EXPECT_EQ(screens[1].find("F1:"), std::string::npos);
+}
+
 TEST_F(HelpTest, MissingFileIsNamed) {
   console_.PressKeys({'x'});
   ShowHelp(console_, "NOPE");
-  EXPECT_NE(console_.memory().screens_at_keys()[0].find("│ NO HI HA AJUDA: AJUDA\\NOPE.HLP │"),
-            std::string::npos);
+  EXPECT_NE(console_.memory().screens_at_keys()[0].find("NO HI HA AJUDA: " + dir_.dir() +
+                                                        "AJUDA/NOPE.HLP"),
+            std::string::npos)
+      << console_.memory().screens_at_keys()[0];
   EXPECT_EQ(console_.Bells(), 1);
   EXPECT_EQ(console_.Text(), std::string(24, '\n'));
 }
