@@ -42,16 +42,22 @@ void DrawPage(Console& console, const std::vector<std::string>& lines, int first
 
 }  // namespace
 
+std::vector<Finding> CheckDataOnScreen(Console& console, const CheckSettings& check) {
+  ShowMessageBox(console, Translate("S'estan comprovant les dades; espereu."_cp850), kQuestionRow);
+  console.Refresh();
+  std::vector<Finding> findings = RunDataFindings(check);
+  PopWindow(console);
+  return findings;
+}
+
 void OfferFindings(Console& console, const std::vector<Finding>& findings) {
   if (findings.empty()) return;
-  ShowMessageBox(console,
-                 Translate("La comprovació de les dades ha trobat avisos:"_cp850) + " " +
-                     std::to_string(findings.size()) + ". " +
-                     Translate("Premeu S per veure'ls o una altra tecla per continuar."_cp850),
-                 kQuestionRow);
-  console.DiscardPendingKeys();
-  const int16_t key = console.WaitKey();
-  PopWindow(console);
+  const int16_t key = ShowMessageUntilKey(
+      console,
+      Translate("La comprovació de les dades ha trobat avisos:"_cp850) + " " +
+          std::to_string(findings.size()) + ". " +
+          Translate("Premeu S per veure'ls o una altra tecla per continuar."_cp850),
+      kQuestionRow, false);
   if (key == 'S' || key == 's') ShowFindings(console, findings);
 }
 

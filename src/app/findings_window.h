@@ -11,6 +11,10 @@
 
 namespace quarnell {
 
+// The findings of the data check of `check` (RunDataFindings), under a message box saying that the
+// data are being checked: on a large agency the check takes long enough to look like a hang.
+std::vector<Finding> CheckDataOnScreen(Console& console, const CheckSettings& check);
+
 // Tells the number of findings in a message box and asks whether to show them; "S" (or "s")
 // opens the list, any other key goes on. Nothing is shown when there are none.
 void OfferFindings(Console& console, const std::vector<Finding>& findings);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/data_check.h"
+#include "app/delivery_window.h"
 #include "app/findings_window.h"
 #include "app/progress_window.h"
 #include "app/rental_fields.h"
@@ -81,11 +82,7 @@ RunParameters& Accepted() {
 
 // Shows `text` in a message box with the bell until the operator presses a key.
 void Tell(Console& console, const std::string& text) {
-  ShowMessageBox(console, text, kMessageRow);
-  console.Bell();
-  console.DiscardPendingKeys();
-  console.WaitKey();
-  PopWindow(console);
+  ShowMessageUntilKey(console, text, kMessageRow);
 }
 
 // The owners of the range that a run prints (those whose state is 0), for the progress window.
@@ -183,12 +180,17 @@ int16_t AcceptForm(Console& console, int screen, int16_t& key) {
     console.Bell();  // the range is refused without a message; the bell says so
     return -1;
   }
+  // A range without an owner to print would run, print nothing and have the print program fail.
+  if (CountOwners(accepted.owner_from, accepted.owner_to) == 0) {
+    Tell(console, Translate("No hi ha cap propietari per emetre entre aquests codis."_cp850));
+    return -1;
+  }
   CheckSettings check;
   check.statement_date = accepted.statement_date;
   check.owner_from = accepted.owner_from;
   check.owner_to = accepted.owner_to;
   check.layout = accepted.report_option.front();
-  OfferFindings(console, RunDataFindings(check));
+  OfferFindings(console, CheckDataOnScreen(console, check));
   SetEntryText(kConfirmationScreen, kAnswerField, "");
   RunForm(console, kConfirmationScreen, 0, 0, key);
   return EntryText(kConfirmationScreen, kAnswerField) == "S" ? 0 : -1;
@@ -255,19 +257,11 @@ void PrintStatements(Console& console) {
   int16_t status = 0;
   ResetRecordFiles(status);
 
-  console.Suspend();
-  const Delivered delivered = delivery.Deliver(RunArguments(run), !stopped);
-  console.Resume();
+  DeliverOnScreen(console, delivery, DeliveryNeedsTerminal(Session().output_device, Outputs()),
+                  RunArguments(run), !stopped);
   ReleaseSpoolFile();
   OpenRentalFiles();
 
-  if (delivered.print_status != 0) {
-    Tell(console, Translate("El programa d'impressió ha acabat amb l'estat"_cp850) + " " +
-                      std::to_string(delivered.print_status) + ". " +
-                      Translate("L'informe és a"_cp850) + " " + HostPath(SpoolFileName()));
-  } else if (!delivered.ok) {
-    Tell(console, Translate("No s'ha pogut completar l'emissió:"_cp850) + " " + delivered.problem);
-  }
   if (stopped) Tell(console, Translate("Emissió aturada per l'operador."_cp850));
   if (!saved) {
     Tell(console,

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/letterhead.h"
@@ -101,6 +102,19 @@ Date DefaultStatementDate() {
 
 std::string PrintProgramPath() { return HostPath(Session().program_directory + "QEBPRINT"); }
 
+namespace {
+
+PrintProgramOutput& OutputOfPrintPrograms() {
+  static PrintProgramOutput output;
+  return output;
+}
+
+}  // namespace
+
+void SetPrintProgramOutput(PrintProgramOutput output) {
+  OutputOfPrintPrograms() = std::move(output);
+}
+
 int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
   std::string path = PrintProgramPath();
   std::vector<std::string> words = arguments;
@@ -110,7 +124,16 @@ int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
   pid_t pid = 0;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const PrintProgramOutput& output = OutputOfPrintPrograms();
+  constexpr int kAdding = O_WRONLY | O_CREAT | O_APPEND;
+  if (quiet) {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  } else if (!output.output_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 1, output.output_path.c_str(), kAdding, 0600);
+  }
+  if (!output.error_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 2, output.error_path.c_str(), kAdding, 0600);
+  }
   const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {

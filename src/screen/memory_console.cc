@@ -10,6 +10,7 @@ namespace quarnell {
 void MemoryTerminal::Show(const ScreenGrid& grid, const CursorState& /*cursor*/) {
   shown_ = &grid;
   ++shows_;
+  if (keep_shown_) screens_shown_.push_back(GridText(grid));
 }
 
 int16_t MemoryTerminal::ReadKey() {

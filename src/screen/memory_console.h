@@ -44,12 +44,18 @@ class MemoryTerminal : public Terminal {
   // attributes), so that a test can see a box that is gone by the time the code returns.
   void KeepScreensAtKeys(bool on) { keep_screens_ = on; }
   const std::vector<std::string>& screens_at_keys() const { return screens_at_keys_; }
+  // When on, every screen brought up to date is kept (GridText), so that a test can see what a
+  // long step showed while it ran without waiting for a key.
+  void KeepScreensShown(bool on) { keep_shown_ = on; }
+  const std::vector<std::string>& screens_shown() const { return screens_shown_; }
 
  private:
   std::deque<int16_t> keys_;
   const ScreenGrid* shown_ = nullptr;
   bool keep_screens_ = false;
   std::vector<std::string> screens_at_keys_;
+  bool keep_shown_ = false;
+  std::vector<std::string> screens_shown_;
   int bells_ = 0;
   int discards_ = 0;
   int suspends_ = 0;

@@ -51,8 +51,15 @@ send Escape
 wait_for 'Confirmeu l.emissió :◄Sí►'
 check "the confirmation" $? "$(screen_)"
 send Enter
-wait_files "$session/informe-*.pdf" 1
+# The screen stays up while the print program works; then a box names the PDF it wrote.
+wait_for "│ L'informe és a $session/informe-[0-9-]+\.pdf"
+check "a box names the PDF of the run" $? "$(screen_)"
+file_count_is "$session/informe-*.pdf" 1
 check "the first run ends in a PDF from the print program" $? "$(ls "$session")"
+[ ! -s "$work/stderr" ] && screen_lacks 'qebprint:'
+check "the print program's words stay off the screen" $? "$(cat "$work/stderr")"
+send Enter
+wait_gone "L'informe és a"
 wait_for 'Des del propietari \.+ : 2 *$'
 check "back on the parameter screen with the values entered" $? "$(screen_)"
 spool=$(iconv -f CP850 -t UTF-8 "$session/qebprint.tmp")
@@ -69,8 +76,11 @@ wait_for 'ha trobat avisos'
 send n
 wait_for 'Confirmeu l.emissió'
 send Enter
-wait_files "$session/informe-*.pdf" 2
+wait_for "L'informe és a"
+file_count_is "$session/informe-*.pdf" 2
 check "the second run prints too" $? "$(ls "$session")"
+send Enter
+wait_gone "L'informe és a"
 wait_for 'Des del propietari \.+ : 2 *$'
 iconv -f CP850 -t UTF-8 "$session/qebprint.tmp" | grep -q 'XOÁN CASTRO OTERO'
 check "the second run's spool file holds its statements" $?
@@ -140,6 +150,18 @@ wait_cursor 6 44
 send F1
 wait_for 'AJUDA: EMISSIÓ DELS COMPTES'
 check "F1 shows the help page" $? "$(screen_)"
+screen_has '└─+ Re Pàg, Av Pàg: pàgina   F1: ajuda general   Esc: tancar ─+┘'
+check "the help's frame tells its keys" $? "$(screen_)"
+send F1
+wait_for 'AJUDA GENERAL: PANTALLES, CAMPS I FINESTRES'
+check "F1 in the help page shows the general help" $? "$(screen_)"
+send NPage
+wait_for 'Llista de tria \(F4\)'
+check "PgDn pages the general help" $? "$(screen_)"
+send Escape
+wait_gone 'AJUDA GENERAL'
+wait_for 'AJUDA: EMISSIÓ DELS COMPTES'
+check "Esc goes back to the help page" $? "$(screen_)"
 send Escape
 wait_gone 'AJUDA: EMISSIÓ DELS COMPTES'
 check "Esc closes the help page" $? "$(screen_)"

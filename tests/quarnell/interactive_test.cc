@@ -158,8 +158,8 @@ TEST_F(InteractiveTest, TwoRunsInOneExecutionBothPrintAndTheValuesComeBack) {
   // The second run found its record files open again.
   EXPECT_NE(printed[1].find("FINCA TRES"), std::string::npos) << printed[1];
   EXPECT_EQ(printed[1].find("FINCA U"), std::string::npos);
-  EXPECT_EQ(console_.Suspends(), 2);
-  EXPECT_EQ(console_.Resumes(), 2);
+  // A PDF needs no terminal: the screen stays up while the print program runs.
+  EXPECT_EQ(console_.Suspends(), 0);
 
   // The next start shows the values of the last run, and the file is gone again.
   ASSERT_TRUE(std::filesystem::exists(session() / kEntryValuesFileName));
@@ -205,12 +205,13 @@ TEST_F(InteractiveTest, CompletedRunsAreArchived) {
   DeliveryOptions outputs;
   outputs.archive = true;
   SetRunOutputs(outputs);
+  // Each run ends in a message naming its PDF; the stopped one in another saying it was stopped.
   Confirm();
-  console_.PressKeys({'x', 'x', 'x'});
+  console_.PressKeys({'x', 'x', 'x', kKeyEnter});
   Confirm();
-  console_.PressKeys({'x', kKeyEsc, kKeyEnter});  // stopped before owner 2
+  console_.PressKeys({'x', kKeyEsc, kKeyEnter, kKeyEnter});  // stopped before owner 2
   Confirm();
-  console_.PressKeys({'x', 'x', 'x', kKeyEsc});
+  console_.PressKeys({'x', 'x', 'x', kKeyEnter, kKeyEsc});
   EXPECT_EQ(Run(), 0);
   const std::filesystem::path year = dir_.path() / "root/ARXIU/2025";
   std::vector<std::string> runs;
@@ -279,6 +280,72 @@ TEST_F(InteractiveTest, TheOwnersPickListHooks) {
   SetEntryText(3, 1, "");
   EXPECT_EQ(BrowseStart(1, from, to), 0);
   EXPECT_EQ(from, "");
+}
+
+// Whether one of `screens` holds every one of `texts`.
+bool AnyScreenHolds(const std::vector<std::string>& screens,
+                    std::initializer_list<std::string_view> texts) {
+  return std::any_of(screens.begin(), screens.end(), [&texts](const std::string& screen) {
+    return std::all_of(texts.begin(), texts.end(), [&screen](std::string_view text) {
+      return screen.find(text) != std::string::npos;
+    });
+  });
+}
+
+// The print program's words stay off the screen, which stays up (a box says the report is being
+// printed); then the operator is told where the PDF is, or why the report did not get there.
+TEST_F(InteractiveTest, TheOperatorIsToldWhereTheReportIsOrWhyItIsNot) {
+  // The first run's print program writes the PDF and leaves a flag that fails the second one.
+  dir_.Write("root/tmp/informe.pdf", "%PDF");
+  dir_.Write("bin/qebprint",
+             "#!/bin/sh\n"
+             "if [ -e \"$QEBTMP/fail\" ]; then echo 'qebprint: the disk is full' >&2; exit 1; fi\n"
+             "touch \"$QEBTMP/fail\"\n"
+             "echo 'qebprint: 1 page written' >&2\necho 'request id is lp-1'\n"
+             "echo \"$QEBTMP/informe.pdf\"\n");
+  console_.memory().KeepScreensAtKeys(true);
+  console_.memory().KeepScreensShown(true);
+  Confirm();
+  console_.PressKeys({'x', 'x', 'x', kKeyEnter});
+  Confirm();
+  console_.PressKeys({'x', 'x', 'x', kKeyEnter, kKeyEsc});
+  EXPECT_EQ(Run(), 0);
+
+  const std::vector<std::string>& shown = console_.memory().screens_shown();
+  EXPECT_TRUE(AnyScreenHolds(shown, {"S'estan comprovant les dades; espereu."}));
+  EXPECT_TRUE(AnyScreenHolds(shown, {"S'est\u00E0 imprimint l'informe; espereu."}));
+  const std::vector<std::string>& at_keys = console_.memory().screens_at_keys();
+  EXPECT_TRUE(AnyScreenHolds(at_keys, {"L'informe \u00E9s a", "informe.pdf"}));
+  EXPECT_FALSE(AnyScreenHolds(at_keys, {"request id"}));
+  EXPECT_FALSE(AnyScreenHolds(at_keys, {"1 page written"}));
+  EXPECT_TRUE(AnyScreenHolds(
+      at_keys, {"El programa d'impressi\u00F3 ha acabat amb l'estat 1. qebprint: the disk is full",
+                "qebprint.tmp"}));
+  EXPECT_EQ(console_.Suspends(), 0);
+  EXPECT_EQ(console_.Bells(), 1);  // the failure, not the success
+  EXPECT_FALSE(std::filesystem::exists(session() / "qebprint.out"));
+  EXPECT_FALSE(std::filesystem::exists(session() / "qebprint.err"));
+}
+
+// The screen device shows the report through a pager: the print program gets the terminal.
+TEST_F(InteractiveTest, TheScreenDeviceGetsTheTerminal) {
+  dir_.Write("root/tmp/TovaTerm.ini", "[Sistema]\nData=20260115\nSortida=pantalla\nIdioma=CAT\n");
+  Confirm();
+  console_.PressKeys({'x', 'x', 'x', kKeyEsc});
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Printed().size(), 1u);
+  EXPECT_EQ(console_.Suspends(), 1);
+  EXPECT_EQ(console_.Resumes(), 1);
+}
+
+TEST_F(InteractiveTest, ARangeWithoutOwnersIsRefusedWithAMessage) {
+  console_.memory().KeepScreensAtKeys(true);
+  console_.PressKeys(
+      {kKeyDown, kKeyCtrlY, '5', kKeyEnter, kKeyEnter, kKeyEnter, kKeyEnter, kKeyEsc});
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(AnyScreenHolds(console_.memory().screens_at_keys(),
+                             {"No hi ha cap propietari per emetre entre aquests codis."}));
+  EXPECT_TRUE(Printed().empty());
 }
 
 TEST_F(InteractiveTest, AMissingFormFileStopsNamingIt) {
