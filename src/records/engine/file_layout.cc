@@ -87,6 +87,9 @@ void FileLayout::Comparable(size_t number, const uint8_t* value, std::string* ou
       for (size_t i = 0; i < segment.length; ++i) {
         target[i] = static_cast<char>(Transform(segment, value[segment.length - 1 - i]));
       }
+    } else if ((segment.flags & (kKeyAlternate | kKeyDescending)) == 0) {
+      // Text compared byte by byte, the most common segment, stays as it is.
+      std::copy_n(value, segment.length, target);
     } else {
       for (size_t i = 0; i < segment.length; ++i) {
         target[i] = static_cast<char>(Transform(segment, value[i]));

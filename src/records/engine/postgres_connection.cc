@@ -158,6 +158,7 @@ int16_t PgConnection::Connect(const std::string& server) {
 int16_t PgConnection::Prepare(const std::string& name, const std::string& sql,
                               const std::vector<Oid>& types) {
   if (conn_ == nullptr) return kRecordServerUnavailable;
+  Discard();
   PgResult result(
       PQprepare(conn_, name.c_str(), sql.c_str(), static_cast<int>(types.size()), types.data()));
   return StatusOf(result);
@@ -165,14 +166,37 @@ int16_t PgConnection::Prepare(const std::string& name, const std::string& sql,
 
 PgResult PgConnection::Run(const std::string& name, const PgParams& params) {
   if (conn_ == nullptr) return PgResult();
+  Discard();
   return PgResult(PQexecPrepared(conn_, name.c_str(), params.count(), params.values(),
                                  params.lengths(), params.formats(), 1));
 }
 
 PgResult PgConnection::RunSql(const std::string& sql, const PgParams& params) {
   if (conn_ == nullptr) return PgResult();
+  Discard();
   return PgResult(PQexecParams(conn_, sql.c_str(), params.count(), nullptr, params.values(),
                                params.lengths(), params.formats(), 1));
+}
+
+void PgConnection::Send(const std::string& name, const PgParams& params) {
+  if (conn_ == nullptr) return;
+  Discard();
+  // When it cannot be sent, Receive gives the failure as a result, as Run would.
+  sent_ = PQsendQueryPrepared(conn_, name.c_str(), params.count(), params.values(),
+                              params.lengths(), params.formats(), 1) == 1;
+}
+
+PgResult PgConnection::Receive() {
+  if (conn_ == nullptr || !sent_) return PgResult();
+  sent_ = false;
+  PgResult result(PQgetResult(conn_));
+  // A statement has one result; the null that ends it frees the connection for the next.
+  while (PGresult* more = PQgetResult(conn_)) PQclear(more);
+  return result;
+}
+
+void PgConnection::Discard() {
+  if (sent_) Receive();
 }
 
 int16_t PgConnection::StatusOf(const PgResult& result) {

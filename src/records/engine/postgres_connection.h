@@ -69,9 +69,17 @@ class PgConnection {
 
   // Prepares `sql` as statement `name` with parameters of the given type OIDs.
   int16_t Prepare(const std::string& name, const std::string& sql, const std::vector<Oid>& types);
-  // Runs a prepared statement, or (RunSql) a statement text without parameters.
+  // Runs a prepared statement, or (RunSql) a statement text without parameters. A statement sent
+  // ahead and not yet received is discarded first.
   PgResult Run(const std::string& name, const PgParams& params);
   PgResult RunSql(const std::string& sql, const PgParams& params = PgParams());
+
+  // Sends a prepared statement and returns at once: the server works on it while the caller goes
+  // on, and Receive gives its result. Any other statement run before Receive discards it.
+  void Send(const std::string& name, const PgParams& params);
+  PgResult Receive();
+  // A statement was sent and is neither received nor discarded.
+  bool sent() const { return sent_; }
 
   // The record manager's status for `result`: kRecordOk when it succeeded; otherwise the failure
   // is noted and mapped (a lock the server would not give in time: kRecordFileLocked; no
@@ -88,8 +96,12 @@ class PgConnection {
   const std::string& server() const { return server_; }
 
  private:
+  // Waits for the result of a statement sent ahead, if any, and drops it.
+  void Discard();
+
   PGconn* conn_ = nullptr;
   std::string server_;
+  bool sent_ = false;  // a statement was sent and its result not yet received
 };
 
 // The server address as libpq takes it: a bare word is a service name. Returns kRecordOk, or

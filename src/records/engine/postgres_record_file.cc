@@ -16,9 +16,13 @@
 // that is the file's write lock, waited for up to the connection's lock_timeout.
 //
 // Key-ordered reads fetch the records that follow in batches (keyset pages on (k, pos)), so that
-// a walk costs a round trip per batch rather than per record. A batch is used for at most
-// kSnapshotLifetime, the freshness the record manager promises. A read snapshot asked for by the
-// caller is a read-only repeatable-read transaction begun with a read, held until its end.
+// a walk costs a round trip per batch rather than per record. Once a walk has shown that it goes
+// on, each batch it takes asks for the next one at once, so that the server finds the next
+// records while the program works through these. A batch is used for at most kSnapshotLifetime,
+// the freshness the record manager promises. A read snapshot asked for by the caller is a
+// read-only repeatable-read transaction begun with a read, held until its end; inside it a batch
+// never grows stale, and a read by key forward of the walk that lands in the batch is answered
+// from it.
 //
 // Table names come from file names that pass TableNameOfPath and are quoted; every value travels
 // as a parameter of a prepared statement, in binary form.
@@ -48,10 +52,14 @@ constexpr int64_t kMaxPosition = 0xFFFFFFFF;
 // A locked read that keeps finding its record changed before the lock was taken gives up.
 constexpr int kLockedReadAttempts = 3;
 // Rows a read that starts afresh fetches (the record and a few that a walk would read next), the
-// first refill of a walk, and the most bytes of records one batch may hold. Refills double.
+// first refill of a walk, and the most bytes of records one batch may hold. Refills double. A
+// batch of that size fits the connection's socket buffer whole, so that the server writes a batch
+// asked for ahead without waiting for the program to read it.
 constexpr int64_t kFirstBatchRows = 8;
 constexpr int64_t kWalkBatchRows = 32;
-constexpr int64_t kBatchBytes = 512 * 1024;
+constexpr int64_t kBatchBytes = 128 * 1024;
+// Refills of a walk before it asks for the next batch ahead (see Refill).
+constexpr int kRefillsBeforeAhead = 2;
 
 constexpr Oid kByteaOid = 17;
 constexpr Oid kInt8Oid = 20;
@@ -120,17 +128,46 @@ class PostgresRecordFile : public RecordFile {
     std::string_view data;
   };
 
+  // What a batch holds: up to `rows` records of key `key` beyond (from_value, from_position) in
+  // the direction asked, as the server saw the file at `since`.
+  struct BatchAsked {
+    size_t key = 0;
+    bool forward = true;
+    std::string from_value;
+    int64_t from_position = 0;
+    int64_t rows = 0;
+    int64_t since = 0;
+  };
+
   int16_t PrepareAll();
   int16_t CheckColumns();
   int16_t CheckKey(const CallBuffers& io) const;
   int16_t Fetch(size_t key, bool forward, const std::string& value, int64_t position, int64_t rows);
+  // The next batch of a walk whose batch is used up: the one asked for ahead when there is one
+  // fresh enough, else fetched now; then asks for the one after it.
+  int16_t Refill(size_t key, bool forward, const std::string& value, int64_t position);
+  void AskAhead();
+  int16_t TakeBatch(PgResult result, BatchAsked asked);
+  int16_t SeekInBatches(size_t key, const std::string& value, int64_t position, bool* served);
+  // Whether batch row `row` lies beyond (value, position) in the batch's direction.
+  bool RowBeyond(int row, const std::string& value, int64_t position) const;
+  bool Fresh(int64_t since) const;
   // The batch row `row` as a record; kRecordIoError when its length is not the record length.
   int16_t BatchRow(int row, Found* found);
   bool BatchUsable(size_t key, bool forward) const;
-  void DropBatch() { batch_live_ = false; }
+  // The connection drops the batch asked for ahead when it runs its next statement.
+  void DropBatch() {
+    batch_live_ = false;
+    ahead_ = false;
+  }
+  // Whether the batch asked for ahead is on its way: any other statement drops it.
+  bool AheadPending() const { return ahead_ && conn_.sent(); }
   int16_t LoadRow(int64_t position, bool* found_it, Found* found);
   int16_t RefreshLocked(size_t key, Found* found);
-  int16_t Deliver(size_t key, const Found& found, CallBuffers& io);
+  // Makes `found` the current record and hands it to the caller. `comparable`: the record's key
+  // `key` in comparable form when the caller has it already.
+  int16_t Deliver(size_t key, const Found& found, CallBuffers& io,
+                  const std::string* comparable = nullptr);
   // Whether the record `data` gives the value `stored` of key `key` under which it is filed.
   bool FiledUnderItsKey(size_t key, std::string_view data, std::string_view stored);
 
@@ -159,7 +196,8 @@ class PostgresRecordFile : public RecordFile {
   int64_t max_batch_rows_ = kWalkBatchRows;
 
   bool transaction_ = false;
-  bool snapshot_ = false;  // between BeginSnapshot and EndSnapshot
+  bool snapshot_ = false;       // between BeginSnapshot and EndSnapshot
+  int64_t snapshot_count_ = 0;  // the record count the snapshot sees
   // A write the server failed inside the caller's transaction: the server has undone the
   // transaction, and every write until its End or Abort gives this status.
   int16_t transaction_failure_ = kRecordOk;
@@ -181,11 +219,13 @@ class PostgresRecordFile : public RecordFile {
   PgResult batch_;
   int batch_row_ = 0;
   bool batch_live_ = false;
-  size_t batch_key_ = 0;
-  bool batch_forward_ = true;
+  BatchAsked batch_asked_;
   bool batch_complete_ = false;  // the statement found fewer rows than asked: none lie beyond
-  int64_t batch_since_ = 0;
   int64_t batch_rows_ = kWalkBatchRows;  // rows the next refill asks for
+  int refills_ = 0;                      // refills since the walk began
+  // The batch that follows this one has been asked for and is on its way.
+  bool ahead_ = false;
+  BatchAsked ahead_asked_;
 
   PgResult row_;  // the last record read by position
   std::string search_;
@@ -351,16 +391,100 @@ int16_t PostgresRecordFile::CheckKey(const CallBuffers& io) const {
 // as the new batch; its first row is the record the read finds.
 int16_t PostgresRecordFile::Fetch(size_t key, bool forward, const std::string& value,
                                   int64_t position, int64_t rows) {
+  BatchAsked asked{key, forward, value, position, rows, CoarseNanoseconds()};
+  return TakeBatch(conn_.Run((forward ? "next" : "previous") + std::to_string(key),
+                             PgParams().Bytes(value).Int64(position).Int64(rows)),
+                   std::move(asked));
+}
+
+int16_t PostgresRecordFile::Refill(size_t key, bool forward, const std::string& value,
+                                   int64_t position) {
+  int16_t status = kRecordOk;
+  if (AheadPending() && Fresh(ahead_asked_.since)) {
+    status = TakeBatch(conn_.Receive(), std::move(ahead_asked_));
+  } else {
+    batch_rows_ = std::min(batch_rows_ * 2, max_batch_rows_);
+    status = Fetch(key, forward, value, position, batch_rows_);
+  }
+  // A walk that has gone on this long is likely to go on: the records that follow are asked for
+  // ahead. Shorter ones, such as the records of one key value, do not pay for a batch they drop.
+  if (status == kRecordOk && batch_live_ && !batch_complete_ && ++refills_ >= kRefillsBeforeAhead) {
+    AskAhead();
+  }
+  return status;
+}
+
+// Asks for the records beyond the last of the batch, which the walk reads next unless it stops:
+// the server finds them while the caller works through this batch.
+void PostgresRecordFile::AskAhead() {
+  const int last = batch_.rows() - 1;
+  batch_rows_ = std::min(batch_rows_ * 2, max_batch_rows_);
+  ahead_asked_ =
+      BatchAsked{batch_asked_.key,      batch_asked_.forward, std::string(batch_.Bytes(last, 2)),
+                 batch_.Int64(last, 0), batch_rows_,          CoarseNanoseconds()};
+  conn_.Send((ahead_asked_.forward ? "next" : "previous") + std::to_string(ahead_asked_.key),
+             PgParams()
+                 .Bytes(ahead_asked_.from_value)
+                 .Int64(ahead_asked_.from_position)
+                 .Int64(ahead_asked_.rows));
+  ahead_ = true;
+}
+
+int16_t PostgresRecordFile::TakeBatch(PgResult result, BatchAsked asked) {
   batch_live_ = false;
-  batch_ = conn_.Run((forward ? "next" : "previous") + std::to_string(key),
-                     PgParams().Bytes(value).Int64(position).Int64(rows));
+  ahead_ = false;
+  batch_ = std::move(result);
   if (int16_t status = conn_.StatusOf(batch_); status != kRecordOk) return status;
   batch_live_ = batch_.rows() > 0;
   batch_row_ = 0;
-  batch_key_ = key;
-  batch_forward_ = forward;
-  batch_complete_ = batch_.rows() < rows;
-  batch_since_ = CoarseNanoseconds();
+  batch_complete_ = batch_.rows() < asked.rows;
+  batch_asked_ = std::move(asked);
+  return kRecordOk;
+}
+
+bool PostgresRecordFile::RowBeyond(int row, const std::string& value, int64_t position) const {
+  return BeyondInKeyOrder(batch_asked_.forward, batch_.Bytes(row, 2), batch_.Int64(row, 0), value,
+                          position);
+}
+
+// Inside a read snapshot every batch shows the file as the snapshot does, however old it is. A
+// read that positions forward of the walk in the batch's key, to the first record beyond (value,
+// position), is then answered from the batch, or from the one asked for ahead of it, when that
+// record lies in it: the statement skips forward so between the owners it reports. *served tells
+// whether it was.
+int16_t PostgresRecordFile::SeekInBatches(size_t key, const std::string& value, int64_t position,
+                                          bool* served) {
+  *served = false;
+  if (!snapshot_ || !batch_live_ || batch_asked_.key != key || !batch_asked_.forward) {
+    return kRecordOk;
+  }
+  // The records beyond (value, position) start in this batch only if it starts at or before it.
+  if (BeyondInKeyOrder(true, batch_asked_.from_value, batch_asked_.from_position, value,
+                       position)) {
+    return kRecordOk;
+  }
+  if (!RowBeyond(batch_.rows() - 1, value, position)) {
+    if (!AheadPending()) return kRecordOk;
+    // Past this batch: the next one starts right after it.
+    if (int16_t status = TakeBatch(conn_.Receive(), std::move(ahead_asked_)); status != kRecordOk) {
+      return status;
+    }
+    if (!batch_live_ || !RowBeyond(batch_.rows() - 1, value, position)) return kRecordOk;
+    if (!batch_complete_) AskAhead();
+  }
+  // The first row beyond: rows come in key order.
+  int low = 0;
+  int high = batch_.rows() - 1;
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (RowBeyond(middle, value, position)) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  batch_row_ = low;
+  *served = true;
   return kRecordOk;
 }
 
@@ -368,8 +492,8 @@ int16_t PostgresRecordFile::BatchRow(int row, Found* found) {
   found->position = batch_.Int64(row, 0);
   found->data = batch_.Bytes(row, 1);
   if (found->data.size() != layout_.record_length()) return kRecordIoError;
-  return FiledUnderItsKey(batch_key_, found->data, batch_.Bytes(row, 2)) ? kRecordOk
-                                                                         : kRecordIoError;
+  return FiledUnderItsKey(batch_asked_.key, found->data, batch_.Bytes(row, 2)) ? kRecordOk
+                                                                               : kRecordIoError;
 }
 
 bool PostgresRecordFile::FiledUnderItsKey(size_t key, std::string_view data,
@@ -378,9 +502,15 @@ bool PostgresRecordFile::FiledUnderItsKey(size_t key, std::string_view data,
   return comparable_ == stored;
 }
 
+// A batch read outside a read snapshot is used for a fraction of a second at most, the freshness
+// the record manager promises.
+bool PostgresRecordFile::Fresh(int64_t since) const {
+  return snapshot_ || CoarseNanoseconds() - since < kSnapshotLifetimeNanoseconds;
+}
+
 bool PostgresRecordFile::BatchUsable(size_t key, bool forward) const {
-  return batch_live_ && batch_key_ == key && batch_forward_ == forward &&
-         CoarseNanoseconds() - batch_since_ < kSnapshotLifetimeNanoseconds;
+  return batch_live_ && batch_asked_.key == key && batch_asked_.forward == forward &&
+         Fresh(batch_asked_.since);
 }
 
 int16_t PostgresRecordFile::LoadRow(int64_t position, bool* found_it, Found* found) {
@@ -393,7 +523,8 @@ int16_t PostgresRecordFile::LoadRow(int64_t position, bool* found_it, Found* fou
   return found->data.size() == layout_.record_length() ? kRecordOk : kRecordIoError;
 }
 
-int16_t PostgresRecordFile::Deliver(size_t key, const Found& found, CallBuffers& io) {
+int16_t PostgresRecordFile::Deliver(size_t key, const Found& found, CallBuffers& io,
+                                    const std::string* comparable) {
   const auto* record = reinterpret_cast<const uint8_t*>(found.data.data());
   uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(found.data.size()));
   if (copied > 0) std::memcpy(io.data, record, copied);
@@ -402,7 +533,11 @@ int16_t PostgresRecordFile::Deliver(size_t key, const Found& found, CallBuffers&
   has_position_ = true;
   has_current_ = true;
   cursor_key_ = key;
-  layout_.ComparableOfRecord(key, record, &cursor_value_);
+  if (comparable != nullptr) {
+    cursor_value_ = *comparable;
+  } else {
+    layout_.ComparableOfRecord(key, record, &cursor_value_);
+  }
   cursor_position_ = found.position;
   return copied < found.data.size() ? kRecordDataBufferShort : kRecordOk;
 }
@@ -541,18 +676,27 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
       } else if (batch_complete_) {
         return kRecordEndOfFile;
       } else {
-        batch_rows_ = std::min(batch_rows_ * 2, max_batch_rows_);
-        if (int16_t status = Fetch(key, forward, *bound_key, bound_position, batch_rows_);
+        if (int16_t status = Refill(key, forward, *bound_key, bound_position);
             status != kRecordOk) {
           return status;
         }
       }
     } else {
-      batch_rows_ = kWalkBatchRows;
-      const int64_t rows = lock ? 1 : step ? kWalkBatchRows : kFirstBatchRows;
-      if (int16_t status = Fetch(key, forward, *bound_key, bound_position, rows);
-          status != kRecordOk) {
-        return status;
+      bool served = false;
+      if (!lock && !step && forward) {
+        if (int16_t status = SeekInBatches(key, *bound_key, bound_position, &served);
+            status != kRecordOk) {
+          return status;
+        }
+      }
+      if (!served) {
+        batch_rows_ = kWalkBatchRows;
+        refills_ = 0;
+        const int64_t rows = lock ? 1 : step ? kWalkBatchRows : kFirstBatchRows;
+        if (int16_t status = Fetch(key, forward, *bound_key, bound_position, rows);
+            status != kRecordOk) {
+          return status;
+        }
       }
     }
     if (!batch_live_) return equal ? kRecordKeyNotFound : kRecordEndOfFile;
@@ -565,20 +709,17 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
       DropBatch();
       return kRecordIoError;
     }
-    if (equal) {
-      layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(found.data.data()),
-                                 &comparable_);
-      if (comparable_ != search_) {
-        DropBatch();
-        return kRecordKeyNotFound;
-      }
+    // BatchRow left the record's key in comparable form in comparable_, and so does RefreshLocked.
+    if (equal && comparable_ != search_) {
+      DropBatch();
+      return kRecordKeyNotFound;
     }
     if (lock) {
       int16_t status = RefreshLocked(key, &found);
       if (status == kRecordKeyNotFound) continue;
       if (status != kRecordOk) return status;
     }
-    return Deliver(key, found, io);
+    return Deliver(key, found, io, &comparable_);
   }
   return kRecordFileLocked;
 }
@@ -772,11 +913,15 @@ int16_t PostgresRecordFile::Delete() {
 }
 
 int16_t PostgresRecordFile::Stat(CallBuffers& io) {
-  PgResult counted = conn_.Run("count", PgParams().Text(name_));
-  if (int16_t status = conn_.StatusOf(counted); status != kRecordOk) return status;
-  if (counted.rows() != 1) return kRecordIoError;
-  // The writes of this file's own transaction count before they are committed.
-  const int64_t count = counted.Int64(0, 0) + count_change_;
+  // A snapshot's count does not change: the layer asks for it before every read by key.
+  int64_t count = snapshot_count_;
+  if (!snapshot_) {
+    PgResult counted = conn_.Run("count", PgParams().Text(name_));
+    if (int16_t status = conn_.StatusOf(counted); status != kRecordOk) return status;
+    if (counted.rows() != 1) return kRecordIoError;
+    // The writes of this file's own transaction count before they are committed.
+    count = counted.Int64(0, 0) + count_change_;
+  }
   const std::vector<uint8_t>& description = layout_.create_data();
   uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(description.size()));
   if (copied > 0) std::memcpy(io.data, description.data(), copied);
@@ -844,12 +989,15 @@ int16_t PostgresRecordFile::BeginSnapshot() {
   DropBatch();
   PgResult begun = conn_.RunSql("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
   if (int16_t status = conn_.StatusOf(begun); status != kRecordOk) return status;
-  // The transaction's snapshot is taken by its first statement: take it now.
-  if (int16_t status = conn_.StatusOf(conn_.Run("count", PgParams().Text(name_)));
-      status != kRecordOk) {
+  // The transaction's snapshot is taken by its first statement: take it now, with the count.
+  PgResult counted = conn_.Run("count", PgParams().Text(name_));
+  int16_t status = conn_.StatusOf(counted);
+  if (status == kRecordOk && counted.rows() != 1) status = kRecordIoError;
+  if (status != kRecordOk) {
     Rollback();
     return status;
   }
+  snapshot_count_ = counted.Int64(0, 0);
   snapshot_ = true;
   return kRecordOk;
 }

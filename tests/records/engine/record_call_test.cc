@@ -4,7 +4,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -361,6 +365,82 @@ TEST_P(RecordCallTest, ASnapshotReadsTheFileAsItWasWhenItBegan) {
   ASSERT_EQ(kRecordOk, file_.Call(kOpEndSnapshot));
   EXPECT_EQ((std::vector<std::string>{"AAAA", "BBBB", "DDDD"}), Walk(kOpGetFirst, kOpGetNext));
   EXPECT_EQ(kRecordOk, file_.Insert(Record("EEEE", 5)));
+}
+
+// Long walks cross the server's batches and those it is asked for ahead; inside a snapshot, reads
+// by key near the walk are answered from them. Runs of steps, each followed by a read by key a
+// short or a long way ahead or behind (found or not), a Stat or a turn backwards, in a fixed random
+// mix, must give what the sorted set of the records gives, with and without a snapshot, while
+// another client inserts: without a snapshot right before each read by key, which must see it.
+TEST_P(RecordCallTest, LongWalksAndReadsByKeyNearThemFindWhatTheFileHolds) {
+  auto code = [](int number) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04d", number);
+    return std::string(text, 4);
+  };
+  std::set<int> model;  // the codes the reader should see, as numbers
+  ASSERT_EQ(kRecordOk, file_.Call(kOpBeginTransaction));
+  for (int number = 0; number < 10000; number += 2) {
+    ASSERT_EQ(kRecordOk, file_.Insert(Record(code(number), 1)));
+    model.insert(number);
+  }
+  ASSERT_EQ(kRecordOk, file_.Call(kOpEndTransaction));
+  EngineClient writer;
+  ASSERT_EQ(kRecordOk, writer.Open(path_));
+  auto write = [&](int number) {
+    return number % 2 == 1 && writer.Insert(Record(code(number), 2)) == kRecordOk;
+  };
+
+  for (bool snapshot : {false, true}) {
+    SCOPED_TRACE(snapshot ? "in a snapshot" : "without a snapshot");
+    if (snapshot) {
+      ASSERT_EQ(kRecordOk, file_.Call(kOpBeginSnapshot));
+    }
+    std::mt19937 random(snapshot ? 2 : 1);
+    auto current = model.end();
+    for (int round = 0; round < 300; ++round) {
+      if (current == model.end() || std::next(current) == model.end()) {
+        ASSERT_EQ(kRecordOk, file_.Read(kOpGetFirst));
+        current = model.begin();
+      }
+      for (int steps = static_cast<int>(random() % 200); steps > 0; --steps) {
+        if (std::next(current) == model.end()) break;
+        ASSERT_EQ(kRecordOk, file_.Read(kOpGetNext));
+        ASSERT_EQ(code(*++current), file_.record().substr(0, 4));
+      }
+      const int spans[] = {6, 60, 600, 3000};
+      const int span = spans[random() % 4];
+      const int away = static_cast<int>(random() % span) - (random() % 4 == 0 ? span : 0);
+      const int target = std::clamp(*current + away, 0, 9999);
+      const int choice = static_cast<int>(random() % 5);
+      if (choice == 4) {
+        ASSERT_EQ(kRecordOk, file_.Read(kOpStat));
+        EXPECT_EQ(model.size() & 0xFF, static_cast<uint8_t>(file_.record()[kHeaderRecordCount]));
+        continue;
+      }
+      if (choice > 0 && !snapshot && write(target)) model.insert(target);
+      if (snapshot && random() % 2 == 0) write(static_cast<int>(random() % 10000));
+      const int16_t operations[] = {kOpGetPrevious, kOpGetGreaterOrEqual, kOpGetGreater,
+                                    kOpGetEqual};
+      const std::set<int>::iterator expected[] = {
+          current == model.begin() ? model.end() : std::prev(current), model.lower_bound(target),
+          model.upper_bound(target), model.find(target)};
+      SCOPED_TRACE(::testing::Message() << "operation " << operations[choice] << " from "
+                                        << code(*current) << " to " << code(target));
+      const int16_t status = file_.Read(operations[choice], choice == 0 ? "" : code(target));
+      if (expected[choice] == model.end()) {
+        // A failed read leaves the walk where it was.
+        EXPECT_NE(kRecordOk, status);
+        continue;
+      }
+      ASSERT_EQ(kRecordOk, status);
+      ASSERT_EQ(code(*expected[choice]), file_.record().substr(0, 4));
+      current = expected[choice];
+    }
+    if (snapshot) {
+      ASSERT_EQ(kRecordOk, file_.Call(kOpEndSnapshot));
+    }
+  }
 }
 
 TEST_P(RecordCallTest, OwnerNameGuardsTheOpen) {
