@@ -1,5 +1,6 @@
 // What the benchmark programs share: starting a built program as a child process (its wall and
-// processor time, exit status, standard error and peak resident size) and reading their options.
+// processor time, exit status, standard error and peak resident size), the processor time of a
+// PostgreSQL server on this machine, and reading their options.
 #ifndef QUARNELL_BENCH_BENCH_SUPPORT_H_
 #define QUARNELL_BENCH_BENCH_SUPPORT_H_
 
@@ -7,8 +8,10 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -67,6 +70,56 @@ inline ChildRun Spawn(const std::vector<std::string>& args, const std::string& e
   run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return run;
 }
+
+// Processor time of the processes of a PostgreSQL server that runs on this machine, from /proc:
+// those running now and those that have ended (the server's main process collects them, and the
+// system adds their time to its own account of its children). On a server most of a read's work
+// is the server's, so the benchmarks add this to their own processor time.
+class ServerClock {
+ public:
+  // `backend`: the process that serves one of the benchmark's connections (PQbackendPID).
+  explicit ServerClock(int backend) : postmaster_(static_cast<int>(Field(backend, 4))) {}
+
+  double Seconds() const {
+    static const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+    // Fields 16 and 17: the time of the children already collected.
+    int64_t ticks = Field(postmaster_, 16) + Field(postmaster_, 17);
+    for (int child : Children()) ticks += Field(child, 14) + Field(child, 15);
+    return static_cast<double>(ticks) / tick;
+  }
+
+  size_t Processes() const { return Children().size(); }
+
+  // Waits (up to 2 s) until the server has no more than `processes` processes, so that those that
+  // served a program which has ended are collected and their time counted.
+  void Settle(size_t processes) const {
+    for (int i = 0; i < 200 && Processes() > processes; ++i) usleep(10000);
+  }
+
+ private:
+  std::vector<int> Children() const {
+    const std::string id = std::to_string(postmaster_);
+    std::ifstream in("/proc/" + id + "/task/" + id + "/children");
+    std::vector<int> children;
+    for (int child = 0; in >> child;) children.push_back(child);
+    return children;
+  }
+
+  // Field `number` (1-based, as proc(5) counts) of /proc/PID/stat; 0 when the process is gone.
+  static int64_t Field(int pid, int number) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const size_t name_end = line.rfind(')');
+    if (name_end == std::string::npos) return 0;
+    std::istringstream fields(line.substr(name_end + 1));
+    std::string field;
+    for (int i = 3; i <= number; ++i) fields >> field;
+    return std::atoll(field.c_str());
+  }
+
+  int postmaster_;
+};
 
 // "500,2000" as numbers.
 inline std::vector<int> ParseNumberList(const std::string& text) {

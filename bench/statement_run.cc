@@ -36,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -199,13 +200,19 @@ void KeepBest(ChildRun* best, const ChildRun& run, bool first) {
   best->peak_kib = peak;
 }
 
-// A batch run of every owner in `layout`. Its time is the statement's alone: every batch run
-// begins with the check of its data, whose time --stats gives apart.
-ChildRun BatchStatement(const std::string& bin, const char* layout, const std::string& err_path) {
+// A batch run of every owner in `layout`, the check of its data and the statement.
+ChildRun BatchRun(const std::string& bin, const char* layout, const std::string& err_path) {
   ChildRun child = Spawn({bin + "/quarnell", "--batch", "--date", "31122025", "--from", "1", "--to",
                           "9999", "--layout", layout, "--no-print", "--stats"},
                          err_path);
   if (child.status != 0) Fail("quarnell failed: " + child.err);
+  return child;
+}
+
+// A batch run whose time is the statement's alone: every batch run begins with the check of its
+// data, whose time --stats gives apart.
+ChildRun BatchStatement(const std::string& bin, const char* layout, const std::string& err_path) {
+  ChildRun child = BatchRun(bin, layout, err_path);
   child.seconds -= CheckSeconds(child.err);
   return child;
 }
@@ -320,30 +327,115 @@ std::string ServerAgency(const Options& options, int owners, const std::string& 
   return server;
 }
 
-// Both layouts of the agency on the server against the server's floor, as table rows.
-void ServerRuns(const Options& options, int owners, const std::string& base, const std::string& bin,
-                const std::string& err_path) {
+// A run on the server: wall time, and processor time of the program and of the server's
+// processes that served it.
+struct ServerRun {
+  ChildRun child;
+  double seconds = 0;
+  double cpu = 0;     // the program's and the server's
+  double server = 0;  // the server's part of it
+};
+
+// `body` (a program run, or the floor through a connection of its own) with the server's processor
+// time: the server's processes that served it have ended and been collected when it returns.
+ServerRun TimeOnServer(const quarnell::bench::ServerClock& clock, size_t idle_processes,
+                       const std::function<ChildRun()>& body) {
+  ServerRun run;
+  const double before = clock.Seconds();
+  run.child = body();
+  clock.Settle(idle_processes);
+  run.server = clock.Seconds() - before;
+  run.seconds = run.child.seconds;
+  run.cpu = run.child.cpu_seconds + run.server;
+  return run;
+}
+
+void KeepBest(ServerRun* best, const ServerRun& run, bool first) {
+  const long peak = first ? run.child.peak_kib : std::max(best->child.peak_kib, run.child.peak_kib);
+  if (first || run.seconds < best->seconds) {
+    best->seconds = run.seconds;
+    best->child = run.child;
+  }
+  if (first || run.cpu < best->cpu) {
+    best->cpu = run.cpu;
+    best->server = run.server;
+  }
+  best->child.peak_kib = peak;
+}
+
+std::string ServerRow(int owners, const std::string& label, const ServerRun& run,
+                      const ServerRun& floor) {
+  char row[256];
+  std::snprintf(row, sizeof row,
+                "| %d | %s | %.2f s | %.2f s (%.2f s) | %lld | %s | %.2f | %.2f |\n", owners,
+                label.c_str(), run.seconds, run.cpu, run.server,
+                static_cast<long long>(RecordsRead(run.child.err)),
+                run.child.peak_kib > 0 ? (Fixed(run.child.peak_kib / 1024.0) + " MiB").c_str() : "",
+                run.seconds / floor.seconds, run.cpu / floor.cpu);
+  return row;
+}
+
+// Both layouts and the check of the agency on the server against the server's floor, as rows of
+// their own table. A batch run's statement alone is the run less its check: in wall time by the
+// check's time from --stats, in processor time by the best of the check's own runs (a run of the
+// check alone does what the batch run's check does: it opens the files and reads them).
+std::string ServerRuns(const Options& options, int owners, const std::string& base,
+                       const std::string& bin, const std::string& err_path) {
   const std::string root = base + "server-agency-" + std::to_string(owners) + "/";
   const std::string server = ServerAgency(options, owners, root, bin, err_path);
   setenv("QEBROOT", root.c_str(), 1);
   setenv("QEBTMP", (root + "tmp/").c_str(), 1);
-  ChildRun best[2];
-  FloorRun floor;
-  floor.seconds = 1e9;
-  ServerFloor(server);  // warms the server's cache like the runs before it
+  PGconn* watch = Connect(options.server);
+  const quarnell::bench::ServerClock clock(PQbackendPID(watch));
+  const size_t idle = clock.Processes();
+  ServerRun batch[2];
+  ServerRun alone[2];
+  ServerRun check;
+  ServerRun floor;
+  auto floor_run = [&] {
+    const FloorRun f = ServerFloor(server);
+    ChildRun child;
+    child.seconds = f.seconds;
+    child.err = " owners, " + std::to_string(f.records);
+    return child;
+  };
+  TimeOnServer(clock, idle, floor_run);  // warms the server's cache like the runs before it
   for (int run = 0; run < options.runs; ++run) {
+    KeepBest(&check,
+             TimeOnServer(clock, idle,
+                          [&] {
+                            ChildRun child =
+                                Spawn({bin + "/quarnell", "--check", "--date", "31122025", "--from",
+                                       "1", "--to", "9999", "--layout", "N", "--stats"},
+                                      err_path);
+                            // 3: the check found something, as it does in a generated agency.
+                            if (child.status != 0 && child.status != 3) {
+                              Fail("quarnell --check failed: " + child.err);
+                            }
+                            return child;
+                          }),
+             run == 0);
     const char* layouts[2] = {"N", "F"};
-    for (int l = 0; l < 2; ++l)
-      KeepBest(&best[l], BatchStatement(bin, layouts[l], err_path), run == 0);
-    FloorRun f = ServerFloor(server);
-    if (f.seconds < floor.seconds) floor = f;
+    for (int l = 0; l < 2; ++l) {
+      const ServerRun whole =
+          TimeOnServer(clock, idle, [&] { return BatchRun(bin, layouts[l], err_path); });
+      KeepBest(&batch[l], whole, run == 0);
+      ServerRun statement = whole;
+      statement.seconds -= CheckSeconds(whole.child.err);
+      KeepBest(&alone[l], statement, run == 0);
+    }
+    KeepBest(&floor, TimeOnServer(clock, idle, floor_run), run == 0);
   }
-  for (int l = 0; l < 2; ++l) {
-    PrintRun(owners, std::string("server, layout ") + (l == 0 ? "N" : "F"), best[l], floor.seconds);
+  PQfinish(watch);
+  for (ServerRun& statement : alone) {
+    statement.cpu -= check.cpu;
+    statement.server -= check.server;
   }
-  std::printf("| %d | server floor (SQL) | %.2f s | %lld | %.0f | | 1 |\n", owners, floor.seconds,
-              static_cast<long long>(floor.records), floor.records / floor.seconds);
-  std::fflush(stdout);
+  return ServerRow(owners, "layout N (statement alone)", alone[0], floor) +
+         ServerRow(owners, "layout F (statement alone)", alone[1], floor) +
+         ServerRow(owners, "layout N (whole batch run: check and statement)", batch[0], floor) +
+         ServerRow(owners, "check (layout N)", check, floor) +
+         ServerRow(owners, "floor (SQL on the server)", floor, floor);
 }
 
 }  // namespace
@@ -357,6 +449,10 @@ int main(int argc, char** argv) {
 
   std::string check_table =
       "\n| Owners | Check | Statement alone (layout N) | Check / statement |\n|---|---|---|---|\n";
+  std::string server_table =
+      "\n| Owners | Run on the server | Wall time | Processor time (server's part) | Records read |"
+      " Peak memory | Ratio to floor, wall | Ratio to floor, processor |\n"
+      "|---|---|---|---|---|---|---|---|\n";
   std::string memory_table =
       "\n| Owners | Layout | Peak memory | SQLite page cache | The rest |\n|---|---|---|---|---|\n";
   std::printf(
@@ -412,9 +508,10 @@ int main(int argc, char** argv) {
                     (best[l].peak_kib - sqlite_kib) / 1024.0);
       memory_table += row;
     }
-    if (!options.server.empty()) ServerRuns(options, owners, base, bin, err_path);
+    if (!options.server.empty()) server_table += ServerRuns(options, owners, base, bin, err_path);
   }
   std::printf("%s", memory_table.c_str());
+  if (!options.server.empty()) std::printf("%s", server_table.c_str());
   std::printf("%s", check_table.c_str());
   return 0;
 }
