@@ -36,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -308,12 +309,21 @@ FloorRun ServerFloor(const std::string& server) {
   return run;
 }
 
+// An agency counts as made once its generation has ended well: one that was interrupted (its
+// directory and part of its files there) is made again, not measured half full.
+bool AgencyMade(const std::string& root) { return std::filesystem::exists(root + "made"); }
+
+void MarkAgencyMade(const std::string& root) {
+  if (!std::ofstream(root + "made")) Fail("cannot write " + root + "made");
+}
+
 // The agency of `owners` on the server, in a schema of its own; made on first use.
 std::string ServerAgency(const Options& options, int owners, const std::string& root,
                          const std::string& bin, const std::string& err_path) {
   const std::string schema = "agency_" + std::to_string(owners);
   const std::string server = options.server + " options='-csearch_path=" + schema + "'";
-  if (!std::filesystem::exists(root + "Tova.ini")) {
+  if (!AgencyMade(root)) {
+    std::filesystem::remove_all(root);
     PGconn* db = Connect(options.server);
     PQclear(Exec(db, "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema));
     PQfinish(db);
@@ -323,6 +333,7 @@ std::string ServerAgency(const Options& options, int owners, const std::string& 
     made =
         Spawn({bin + "/qebdata", "generate", root, "--owners", std::to_string(owners)}, err_path);
     if (made.status != 0) Fail("qebdata generate failed: " + made.err);
+    MarkAgencyMade(root);
   }
   return server;
 }
@@ -460,11 +471,13 @@ int main(int argc, char** argv) {
       "floor |\n|---|---|---|---|---|---|---|\n");
   for (int owners : options.owners) {
     const std::string root = base + "agency-" + std::to_string(owners) + "/";
-    if (!std::filesystem::exists(root + "DADES/VCobros.dat")) {
+    if (!AgencyMade(root)) {
       std::fprintf(stderr, "statement_run: generating %d owners in %s\n", owners, root.c_str());
+      std::filesystem::remove_all(root);
       ChildRun made =
           Spawn({bin + "/qebdata", "generate", root, "--owners", std::to_string(owners)}, err_path);
       if (made.status != 0) Fail("qebdata generate failed: " + made.err);
+      MarkAgencyMade(root);
     }
     setenv("QEBROOT", root.c_str(), 1);
     setenv("QEBTMP", (root + "tmp/").c_str(), 1);
