@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -120,9 +119,6 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
   outputs.archive = request.archive;
   outputs.figures_path = Absolute(request.figures_path);
   AnchorDirectories();
-  // A file that cannot be opened ends the program after its message; a script must see that as
-  // a failure, not as the interactive program's quiet exit.
-  SetRecordFileExit([](int) { std::exit(kExitFailure); });
 
   const auto started = std::chrono::steady_clock::now();
   // A slip of the keyboard in a two-digit year shows here rather than in a year of statements.

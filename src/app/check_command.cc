@@ -1,7 +1,6 @@
 #include "app/check_command.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -84,7 +83,6 @@ int RunCheckCommand(const std::vector<std::string>& args, std::ostream& out, std
     return kExitUsage;
   }
   AnchorDirectories();
-  SetRecordFileExit([](int) { std::exit(kExitFailure); });
   const auto started = std::chrono::steady_clock::now();
   OpenInstallation();
   TakeDefaultStatementDate(&request.run, err);

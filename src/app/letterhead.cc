@@ -22,14 +22,13 @@ bool IsPlaceholder(const Letterhead& letterhead) {
 }
 
 [[noreturn]] void RefusePlaceholder(const std::string& host_path) {
-  std::string root = HostPath(Session().root_directory);
-  while (root.size() > 1 && root.back() == '/') root.pop_back();
   ErrorStop("the agency's letterhead in " + host_path +
             " is still the placeholder of a new installation (Text1=" +
             std::string(kPlaceholderAgencyName) +
             "): write the agency's name, address lines and tax identifier as Text1 to Text7 of "
             "section [Empresa] there, or run qebdata init " +
-            root + " --agency-name NAME --line ADDRESS --tax-id ID");
+            PathForCommand(Session().root_directory) +
+            " --agency-name NAME --line ADDRESS --tax-id ID");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "config/paths.h"
 #include "config/session.h"
 #include "config/translate.h"
+#include "print/print_output.h"
 #include "text/clock.h"
 #include "text/masks.h"
 
@@ -137,7 +138,11 @@ int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
   const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
-    ErrorStop("cannot start the print program " + path + ": " + std::strerror(error));
+    // The report is complete in the spool file; what is wrong is where the program looks.
+    ErrorStop("cannot start the print program " + path + ": " + std::strerror(error) +
+              "; check QEBEXE, the directory of the print program (now " +
+              PathForCommand(Session().program_directory) + "); the report stays in " +
+              HostPath(SpoolFileName()));
   }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {

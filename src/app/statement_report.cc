@@ -42,7 +42,8 @@ const std::string& StatementText(std::string_view catalan) {
   key += '|';
   key += catalan;
   auto found = translations.find(key);
-  if (found == translations.end()) found = translations.emplace(key, Translate(catalan)).first;
+  if (found == translations.end())
+    found = translations.emplace(key, TranslateRequired(catalan)).first;
   return found->second;
 }
 

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace quarnell {
@@ -91,6 +94,21 @@ std::string ApplyDirectoryRule(std::string_view directory) {
     if (last != ':' && last != '\\' && last != '/') value.push_back('\\');
   }
   return value;
+}
+
+std::string PathForCommand(std::string_view path) {
+  std::string host = HostPath(path);
+  std::error_code ignored;
+  const std::filesystem::path full = std::filesystem::absolute(host, ignored);
+  if (!full.empty()) host = full.string();
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  const bool plain = std::all_of(host.begin(), host.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/._-+,:@%", c) != nullptr;
+  });
+  if (plain) return host;
+  std::string quoted = "'";
+  for (char c : host) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
 }  // namespace quarnell

@@ -17,6 +17,12 @@ std::string HostPath(std::string_view path);
 // "\" appended.
 std::string ApplyDirectoryRule(std::string_view directory);
 
+// A program path (a directory such as the installation root) as an administrator types it in a
+// command: its host path made absolute, without a final "/", and quoted for the shell when it
+// holds anything but letters, digits and "/._-+,:@%", so that a command shown in a message can
+// be copied as it stands.
+std::string PathForCommand(std::string_view path);
+
 }  // namespace quarnell
 
 #endif  // QUARNELL_CONFIG_PATHS_H_

@@ -59,6 +59,8 @@ struct MessageCatalogue {
   std::vector<MessageRecord> records;
   // Catalan text -> first record with it; looked up by string_view without a copy.
   std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> first_record;
+  // Whether the operator was told that this version of the file lacks a text it must have.
+  bool told_missing = false;
 };
 
 MessageCatalogue catalogue;
@@ -101,6 +103,8 @@ bool LoadCatalogue(const FileIdentity& identity) {
   }
   catalogue.identity = identity;
   catalogue.loaded = true;
+  // A file cut in the middle of a record was told already.
+  catalogue.told_missing = cut_short;
   return true;
 }
 
@@ -146,15 +150,9 @@ const MessageCatalogue* CurrentCatalogue(const std::string& program_path) {
   return LoadCatalogue(identity) ? &catalogue : nullptr;
 }
 
-}  // namespace
-
-void SetModuleName(std::string_view name) { module_name.assign(name); }
-
-const std::string& ModuleName() { return module_name; }
-
-void SetMessageFileName(std::string_view name) { message_file_name.assign(name); }
-
-std::string Translate(std::string_view text) {
+// The translation of `text` into the current language; *missing (when given) becomes true when
+// the message file holds translations but none of `text`.
+std::string TranslateText(std::string_view text, bool* missing) {
   const std::string& code = LanguageCode();
   if (code == "CAT") return std::string(text);
 
@@ -166,12 +164,38 @@ std::string Translate(std::string_view text) {
   if (messages == nullptr) return std::string(text);
 
   auto found = messages->first_record.find(text);
-  if (found == messages->first_record.end()) return std::string(text);
+  if (found == messages->first_record.end()) {
+    if (missing != nullptr) *missing = !messages->records.empty();
+    return std::string(text);
+  }
   const MessageRecord& record = messages->records[found->second];
   if (code == "SPA") return record[kSpanishField];
   if (code == "GLG") return record[kGalicianField];
   if (code == "OCI") return record[kAraneseField];
   return std::string(text);
+}
+
+}  // namespace
+
+void SetModuleName(std::string_view name) { module_name.assign(name); }
+
+const std::string& ModuleName() { return module_name; }
+
+void SetMessageFileName(std::string_view name) { message_file_name.assign(name); }
+
+std::string Translate(std::string_view text) { return TranslateText(text, nullptr); }
+
+std::string TranslateRequired(std::string_view text) {
+  bool missing = false;
+  std::string translated = TranslateText(text, &missing);
+  if (missing && !catalogue.told_missing) {
+    catalogue.told_missing = true;
+    WarnOperator("the message file " + catalogue.host_path + " has no translation of \"" +
+                 std::string(text) +
+                 "\" (it may be cut short, or of another version of the program): such texts are "
+                 "printed in Catalan");
+  }
+  return translated;
 }
 
 }  // namespace quarnell

@@ -18,6 +18,13 @@ void SetMessageFileName(std::string_view name);
 // Catalan, an unknown code, a missing record or an empty file. Creates the file empty when missing.
 std::string Translate(std::string_view text);
 
+// Translate for a text every message file of the program has, such as a heading of the statement.
+// When the language is not Catalan and a message file that holds translations has no record of
+// it (a file cut at the end of a record, or of another version of the program), the operator is
+// also told once per version of the file, naming the file and the text, as for a file that cannot
+// be read: those texts print in Catalan.
+std::string TranslateRequired(std::string_view text);
+
 }  // namespace quarnell
 
 #endif  // QUARNELL_CONFIG_TRANSLATE_H_

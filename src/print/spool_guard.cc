@@ -26,9 +26,16 @@ std::string DirectoryOf(const std::string& path) {
 int OpenLockFile(const std::string& path, std::string* problem) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   int fd = open(path.c_str(), O_RDWR | O_CREAT | flags, 0666);
-  if (fd < 0 && errno == EACCES) fd = open(path.c_str(), O_RDONLY | flags);
+  int error = errno;
+  if (fd < 0 && error == EACCES) {
+    fd = open(path.c_str(), O_RDONLY | flags);
+    // No lock file yet, in a directory this user may not write: the permission is the reason.
+    if (fd < 0 && errno != ENOENT) error = errno;
+  }
   if (fd < 0) {
-    *problem = "cannot open " + path + ", the lock of the spool file: " + std::strerror(errno);
+    *problem = "cannot open " + path + ", the lock of the spool file: " + std::strerror(error) +
+               "; the session directory " + DirectoryOf(path) +
+               " must exist and be writable by this user (check QEBTMP)";
     return -1;
   }
   struct stat info;

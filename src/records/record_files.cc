@@ -30,6 +30,9 @@ constexpr int32_t kOpenRetryMilliseconds = 3000;
 constexpr int32_t kHeldNoticeMilliseconds = 1000;
 constexpr int kFatalMessageRow = 12;
 constexpr int kLockedMessageRow = 24;
+// A program that ends because a record file cannot be used has failed, with or without a screen:
+// a script or a menu that starts it must not take that end for a finished run.
+constexpr int kFatalAccessExitStatus = 1;
 
 struct FileSlot {
   int16_t file_number = 0;
@@ -207,13 +210,14 @@ std::string StatusMeaning(int16_t status) {
 // and the setting that decides where files are looked for.
 std::string Explanation(const std::string& host_path, int16_t status, std::string_view detail) {
   const std::string& root = Session().root_directory;
+  const std::string shown_root = root.empty() ? std::string() : PathForCommand(root);
   std::string text = FullPath(host_path) + ": ";
   text += detail.empty() ? StatusMeaning(status) : std::string(detail);
   text += "; check QEBROOT, the installation root (now ";
-  text += root.empty() ? "not set: the current directory" : root;
+  text += root.empty() ? "not set: the current directory" : shown_root;
   text += ")";
   if (status == kRecordFileNotFound) {
-    text += "; qebdata init " + (root.empty() ? std::string("ROOT") : root) +
+    text += "; qebdata init " + (root.empty() ? std::string("ROOT") : shown_root) +
             " brings back missing record files, empty";
   }
   return text;
@@ -239,9 +243,9 @@ void FatalAccess(std::string name, std::string host_path, int16_t status,
   int16_t reset_status = 0;
   ResetRecordFiles(reset_status);
   if (record_file_exit) {
-    record_file_exit(0);
+    record_file_exit(kFatalAccessExitStatus);
   } else {
-    std::exit(0);
+    std::exit(kFatalAccessExitStatus);
   }
 }
 

@@ -61,7 +61,7 @@ std::span<char> RecordAreaOf(Record& record) {
 // + " (" + status + ")", and without a screen one more line: the file's full path on this
 // machine, what the status means (not found, damaged, no permission, ...) and the setting to
 // check, QEBROOT. Then the bell, one key, the release of every file and the end of the program
-// (exit status 0, or what SetRecordFileExit installed).
+// with exit status 1, a failure, with or without a screen (or what SetRecordFileExit installed).
 void OpenRecordFile(int16_t file_number, std::string_view name, std::span<char> record_area,
                     int16_t& status);
 
@@ -194,8 +194,9 @@ std::string OwnerNameB();
 
 // ---- Seams --------------------------------------------------------------------------------------
 
-// The end of the program after the fatal access path, std::exit by default. A replacement that
-// returns makes OpenRecordFile return with the failing status (tests). Empty restores the default.
+// The end of the program after the fatal access path, std::exit by default; it is given the exit
+// status, 1. A replacement that returns makes OpenRecordFile return with the failing status
+// (tests). Empty restores the default.
 void SetRecordFileExit(std::function<void(int exit_code)> exit_function);
 
 // The application's "close all ordinary files", run by the fatal access path before it resets the

@@ -79,5 +79,32 @@ TEST(HostPathTest, RelativePathsResolveAgainstTheCurrentDirectory) {
   EXPECT_EQ(HostPath(""), "");
 }
 
+// A root such as QEBROOT=/srv/agency gets the program's "\" appended; a command shown to the
+// administrator must still be one that can be pasted into a shell.
+TEST(PathForCommandTest, GivesTheHostDirectoryAsTypedInAShell) {
+  TempDir dir;
+  dir.Write("My Agency/x", "x");
+  dir.Write("agency/x", "x");
+  const std::string base = dir.path().string();
+  const struct {
+    std::string program_path;
+    std::string expected;
+  } cases[] = {
+      {base + "/agency\\", base + "/agency"},
+      {base + "/agency/", base + "/agency"},
+      {base + "/agency", base + "/agency"},
+      {base + "/My Agency\\", "'" + base + "/My Agency'"},
+      {base + "/it's\\", "'" + base + "/it'\\''s'"},
+      {"/", "/"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(PathForCommand(c.program_path), c.expected) << c.program_path;
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const std::string relative = PathForCommand("agency\\");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(relative, base + "/agency");
+}
+
 }  // namespace
 }  // namespace quarnell

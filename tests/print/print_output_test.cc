@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -303,6 +304,44 @@ TEST_F(PrintOutputTest, OneRunAtATimeWritesTheSpoolFile) {
   EXPECT_FALSE(other.Claim(temp_.file("qebprint.tmp-lck"), 0, &problem));
   ReleaseSpoolFile();
   EXPECT_TRUE(other.Claim(temp_.file("qebprint.tmp-lck"), 0, &problem));
+}
+
+// A session directory the user may not write to is a matter of permissions: saying "No such file"
+// (of the lock file that could not be made) sent the administrator looking for a missing file.
+TEST(SpoolGuardTest, AClosedSessionDirectoryIsReportedAsSuch) {
+  TempDir temp;
+  const std::filesystem::path closed = temp.path() / "session";
+  std::filesystem::create_directory(closed);
+  std::filesystem::permissions(temp.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(
+      closed, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                  std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  // Permissions do not bind the superuser: the claim is tried by an ordinary user.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(100);
+    SpoolGuard guard;
+    std::string problem;
+    const bool claimed = guard.Claim((closed / "qebprint.tmp-lck").string(), 0, &problem);
+    (void)!write(pipe_ends[1], problem.data(), problem.size());
+    _exit(claimed ? 1 : 0);
+  }
+  close(pipe_ends[1]);
+  std::string problem;
+  char buffer[512];
+  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) problem.append(buffer, n);
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(problem.find("Permission denied"), std::string::npos) << problem;
+  EXPECT_NE(problem.find("must exist and be writable by this user (check QEBTMP)"),
+            std::string::npos)
+      << problem;
+  std::filesystem::permissions(closed, std::filesystem::perms::owner_all);
 }
 
 }  // namespace

@@ -306,7 +306,11 @@ TEST_F(BatchTest, FailuresEndWithStatusOne) {
     env.Set("QEBEXE", root() + "nowhere/");
     Outcome outcome = RunQuarnellProgram(scratch_, args);
     EXPECT_EQ(outcome.exit, 1);
-    EXPECT_NE(outcome.err.find("print program"), std::string::npos) << outcome.err;
+    // What to check, and that the report is not lost.
+    EXPECT_NE(outcome.err.find("check QEBEXE, the directory of the print program (now " + root() +
+                               "nowhere); the report stays in " + root() + "tmp/qebprint.tmp"),
+              std::string::npos)
+        << outcome.err;
   }
   {
     ScopedEnvironment env;

@@ -98,7 +98,7 @@ TEST_F(ConsoleAlertsTest, FatalAccessMessageWaitsForAKeyInABox) {
   char area[16];
   int16_t status = 0;
   OpenRecordFile(5, environment_root_ + "DADES\\Missing", area, status);
-  EXPECT_EQ(exits, std::vector<int>{0});
+  EXPECT_EQ(exits, std::vector<int>{1});
   EXPECT_EQ(console_.Bells(), 1);
   EXPECT_EQ(console_.Discards(), 1);
   ASSERT_EQ(console_.memory().screens_at_keys().size(), 1u);
