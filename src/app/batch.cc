@@ -236,9 +236,8 @@ int RunOnTerminal(const DeliveryOptions& outputs, std::ostream& err) {
     return kExitUsage;
   }
   AnchorDirectories();
-  // A record file that cannot be opened ends the program after its message and a key; that is a
-  // failure, whatever the quiet exit of the record layer says.
-  SetRecordFileExit([](int) { std::exit(kExitFailure); });
+  // A record file that cannot be opened ends the program after its message and a key, with the
+  // record layer's exit status 1: a failure.
   SetRunOutputs(outputs);
   return RunInteractive(*console);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/csv.h"
+#include "config/paths.h"
 #include "text/cp850.h"
 #include "text/folding.h"
 #include "text/masks.h"
@@ -49,21 +50,11 @@ std::string RateOf(const StatementLine& line) {
   return {};
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 bool FiguresFile::Open(const std::string& path, std::string* problem) {
   path_ = path;
-  RemoveLeftoverFiles(DirectoryOf(path), NameOf(path), std::chrono::system_clock::now());
+  RemoveLeftoverFiles(HostDirectoryOf(path), HostFileName(path), std::chrono::system_clock::now());
   if (!file_.Create(path, problem)) return false;
   std::fputs(kHeader, file_.file());
   return true;

@@ -53,6 +53,17 @@ void HoldRentalSnapshots() {
   }
 }
 
+void VerifyRentalKeys() {
+  for (const FileLayout& file : kRentalFiles) {
+    const int16_t status = VerifyRecordFileKeys(file.file_number);
+    if (status != kRecordOk) {
+      FatalRecordAccess(file.file_number, status,
+                        "damaged: its keys do not find every record, or a page of it cannot be "
+                        "read; restore it from a copy");
+    }
+  }
+}
+
 void ReleaseRentalSnapshots() {
   // A file that was never snapshot answers "invalid operation"; there is nothing to undo.
   for (const FileLayout& file : kRentalFiles) EndReadSnapshot(file.file_number);

@@ -44,6 +44,11 @@ void OpenRentalFiles();
 void HoldRentalSnapshots();
 void ReleaseRentalSnapshots();
 
+// Ends the program through the fatal access path at the first of the thirteen files whose keys do
+// not hold every record: an index that lost entries fails no read, and the statement would print
+// without the records it lost. One pass over every file, as the snapshots see them.
+void VerifyRentalKeys();
+
 // `status` of a read of rental file `file_number`, when the statement can go on from it: 0, the
 // end of the file or no record with the key searched. Any other status (a damaged file, an I/O
 // error, a record of another length than the file's, a file not open) ends the program through

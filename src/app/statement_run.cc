@@ -123,6 +123,7 @@ void StatementRun(const Date& statement_date, std::string_view owner_from,
 
   ForgetStatementTexts();
   HoldRentalSnapshots();
+  VerifyRentalKeys();
   last_run = MarkOf(statement_date, owner_from, owner_to, settings.report_option);
   OpenPrintOutput(device);
   PrintDirective(RunDirective(last_run));

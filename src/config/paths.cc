@@ -96,6 +96,17 @@ std::string ApplyDirectoryRule(std::string_view directory) {
   return value;
 }
 
+std::string HostDirectoryOf(std::string_view host_path) {
+  const size_t slash = host_path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  return slash == 0 ? "/" : std::string(host_path.substr(0, slash));
+}
+
+std::string HostFileName(std::string_view host_path) {
+  const size_t slash = host_path.rfind('/');
+  return std::string(slash == std::string_view::npos ? host_path : host_path.substr(slash + 1));
+}
+
 std::string PathForCommand(std::string_view path) {
   std::string host = HostPath(path);
   std::error_code ignored;

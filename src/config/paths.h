@@ -17,6 +17,11 @@ std::string HostPath(std::string_view path);
 // "\" appended.
 std::string ApplyDirectoryRule(std::string_view directory);
 
+// The directory part of a host path, without its final "/" ("/" for a file at the top, "." for a
+// bare name), and the name after the last "/".
+std::string HostDirectoryOf(std::string_view host_path);
+std::string HostFileName(std::string_view host_path);
+
 // A program path (a directory such as the installation root) as an administrator types it in a
 // command: its host path made absolute, without a final "/", and quoted for the shell when it
 // holds anything but letters, digits and "/._-+,:@%", so that a command shown in a message can

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "config/paths.h"
+
 namespace quarnell {
 namespace {
 
@@ -30,17 +32,6 @@ class FileDescriptor {
   int fd_;
 };
 
-std::string DirectoryOf(const std::string& host_path) {
-  const size_t slash = host_path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : host_path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& host_path) {
-  const size_t slash = host_path.find_last_of('/');
-  return slash == std::string::npos ? host_path : host_path.substr(slash + 1);
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
@@ -57,18 +48,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 mode_t ModeFor(const std::string& host_path) {
   struct stat info;
   if (stat(host_path.c_str(), &info) == 0) return info.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-// The rename itself must survive a crash too.
-void SyncDirectory(const std::string& host_path) {
-  const int fd = open(DirectoryOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    fsync(fd);
-    close(fd);
-  }
+  return NewFileMode();
 }
 
 bool IsTemporaryName(std::string_view entry, std::string_view base) {
@@ -160,32 +140,92 @@ std::string FileProblem(const SmallFile& file) {
   return std::strerror(file.error);
 }
 
-int ReplaceFile(const std::string& host_path, std::string_view bytes) {
-  std::string temporary = host_path + "." + std::string(kTemporarySuffixLength, 'X');
-  FileDescriptor file(mkstemp(temporary.data()));
-  if (file.get() < 0) return errno;
-  auto failed = [&](int error) {
-    unlink(temporary.c_str());
-    return error;
-  };
-  if (flock(file.get(), LOCK_EX) != 0) return failed(errno);
-  if (!WriteAll(file.get(), bytes) || fchmod(file.get(), ModeFor(host_path)) != 0 ||
-      fsync(file.get()) != 0) {
-    return failed(errno);
+void SyncDirectoryOf(const std::string& host_path) {
+  const int fd = open(HostDirectoryOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
   }
-  if (rename(temporary.c_str(), host_path.c_str()) != 0) return failed(errno);
-  // The data is on disk already (fsync); the lock goes with the close, once the temporary name
-  // is gone.
-  SyncDirectory(host_path);
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+int AsideFile::Create(std::string pattern, mode_t mode) {
+  Discard();
+  // mkostemp creates exclusively: it never opens an existing file nor follows a link.
+  const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return errno;
+  fd_ = fd;
+  path_ = std::move(pattern);
+  if (flock(fd_, LOCK_EX) != 0 || fchmod(fd_, mode) != 0) {
+    const int error = errno;
+    Discard();
+    return error;
+  }
   return 0;
+}
+
+int AsideFile::Sync() { return fsync(fd_) == 0 ? 0 : errno; }
+
+int AsideFile::MoveTo(const std::string& final_path) {
+  if (rename(path_.c_str(), final_path.c_str()) != 0) return errno;
+  // The data is on disk already (Sync); the lock goes with the close, once the temporary name
+  // is gone.
+  Release();
+  SyncDirectoryOf(final_path);
+  return 0;
+}
+
+int AsideFile::MoveToNewName(const std::string& final_path) {
+  // link() never replaces an existing name, so two writers in the same second cannot overwrite
+  // each other's file.
+  if (link(path_.c_str(), final_path.c_str()) == 0) {
+    unlink(path_.c_str());
+  } else {
+    if (errno == EEXIST) return EEXIST;
+    // A file system without hard links: check, then rename.
+    struct stat info;
+    if (lstat(final_path.c_str(), &info) == 0) return EEXIST;
+    if (rename(path_.c_str(), final_path.c_str()) != 0) return errno;
+  }
+  Release();
+  SyncDirectoryOf(final_path);
+  return 0;
+}
+
+void AsideFile::Discard() {
+  if (!path_.empty()) unlink(path_.c_str());
+  Release();
+}
+
+void AsideFile::Release() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  path_.clear();
+}
+
+int ReplaceFile(const std::string& host_path, std::string_view bytes) {
+  AsideFile file;
+  if (const int error = file.Create(host_path + "." + std::string(kTemporarySuffixLength, 'X'),
+                                    ModeFor(host_path));
+      error != 0) {
+    return error;
+  }
+  if (!WriteAll(file.fd(), bytes)) return errno;
+  if (const int error = file.Sync(); error != 0) return error;
+  return file.MoveTo(host_path);
 }
 
 void RemoveAbandonedTemporaries(const std::string& host_path,
                                 std::chrono::system_clock::time_point cutoff) {
-  const std::string base = NameOf(host_path);
+  const std::string base = HostFileName(host_path);
   RemoveAbandonedFiles(
-      DirectoryOf(host_path), [&](std::string_view name) { return IsTemporaryName(name, base); },
-      cutoff);
+      HostDirectoryOf(host_path),
+      [&](std::string_view name) { return IsTemporaryName(name, base); }, cutoff);
 }
 
 int RemoveAbandonedFiles(const std::string& directory,

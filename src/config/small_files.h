@@ -4,6 +4,8 @@
 #ifndef QUARNELL_CONFIG_SMALL_FILES_H_
 #define QUARNELL_CONFIG_SMALL_FILES_H_
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -33,6 +35,53 @@ SmallFile ReadSmallFile(const std::string& host_path, size_t limit);
 // What went wrong with a file that is not kRead: "no such file", "not a regular file" or the
 // system's text of the error.
 std::string FileProblem(const SmallFile& file);
+
+// A file written aside, under a temporary name beside its final place, and moved there only when
+// complete, so that a reader of the final name sees the old file whole or the new one whole. The
+// temporary file is created afresh (never an existing file, never through a link) and stays
+// locked for as long as this object holds it, which tells RemoveAbandonedFiles that its writer is
+// alive. One that is not moved into place is removed.
+class AsideFile {
+ public:
+  AsideFile() = default;
+  ~AsideFile() { Discard(); }
+  AsideFile(const AsideFile&) = delete;
+  AsideFile& operator=(const AsideFile&) = delete;
+
+  // Creates a file named `pattern` with its final "XXXXXX" made unique, with permissions `mode`.
+  // Returns 0, or the errno of the step that failed (and then holds nothing).
+  int Create(std::string pattern, mode_t mode);
+
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  bool held() const { return fd_ >= 0; }
+
+  // Flushes what was written to the disk. Returns 0 or errno.
+  int Sync();
+
+  // Renames the file over `final_path` (a link there is replaced, not followed) and makes the
+  // rename itself last. Returns 0, or errno with the file still held.
+  int MoveTo(const std::string& final_path);
+
+  // Gives the file the name `final_path` when no file has it, without ever replacing one: EEXIST
+  // when the name is taken. Returns 0, or errno with the file still held.
+  int MoveToNewName(const std::string& final_path);
+
+  // Removes the file; does nothing when none is held.
+  void Discard();
+
+ private:
+  void Release();  // forgets the file without removing it
+
+  int fd_ = -1;
+  std::string path_;
+};
+
+// The permissions a new file of this program gets (0666 less the umask).
+mode_t NewFileMode();
+
+// Makes the renames in the directory of `host_path` survive a crash, as the renamed files do.
+void SyncDirectoryOf(const std::string& host_path);
 
 // Replaces the file at `host_path` with `bytes`: they go to a new temporary file beside it
 // (`host_path` + ".XXXXXX"), are flushed to disk and the temporary file is renamed over the old

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "config/paths.h"
 #include "config/small_files.h"
 
 namespace quarnell {
@@ -19,27 +20,7 @@ namespace {
 
 constexpr std::string_view kRandomPart = "XXXXXX";
 
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string Reason(int error_number) { return std::strerror(error_number); }
-
-// The rename of a finished file must survive a crash as well as the file itself.
-void SyncDirectory(const std::string& path) {
-  int fd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
 
 bool IsAlphanumeric(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -92,23 +73,18 @@ FreshFile::~FreshFile() { Discard(); }
 
 bool FreshFile::Create(const std::string& final_path, std::string* error) {
   Discard();
+  const std::string directory = HostDirectoryOf(final_path);
   std::string pattern =
-      DirectoryOf(final_path) + "/." + NameOf(final_path) + "." + std::string(kRandomPart);
-  // mkostemp creates exclusively: it never opens an existing file nor follows a link.
-  int fd = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) {
-    return Failed("cannot create a file in " + DirectoryOf(final_path), errno, error);
+      directory + "/." + HostFileName(final_path) + "." + std::string(kRandomPart);
+  // Made private by its creation; what it becomes is an ordinary document.
+  if (const int failure = aside_.Create(pattern, NewFileMode()); failure != 0) {
+    return Failed("cannot create a file in " + directory, failure, error);
   }
-  path_ = pattern;
-  // mkostemp makes the file private; what it becomes is an ordinary document.
-  mode_t mask = umask(0);
-  umask(mask);
-  lock_fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  file_ = fdopen(fd, "wb");
-  if (fchmod(fd, 0666 & ~mask) != 0 || lock_fd_ < 0 || flock(lock_fd_, LOCK_EX) != 0 ||
-      file_ == nullptr) {
+  const int stream_fd = fcntl(aside_.fd(), F_DUPFD_CLOEXEC, 0);
+  file_ = stream_fd < 0 ? nullptr : fdopen(stream_fd, "wb");
+  if (file_ == nullptr) {
     const int error_number = errno;
-    if (file_ == nullptr) close(fd);
+    if (stream_fd >= 0) close(stream_fd);
     Discard();
     return Failed("cannot set up " + pattern, error_number, error);
   }
@@ -117,24 +93,21 @@ bool FreshFile::Create(const std::string& final_path, std::string* error) {
 
 bool FreshFile::Close(std::string* error) {
   if (file_ == nullptr) return true;
-  bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0 && fsync(fileno(file_)) == 0;
+  bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0 && aside_.Sync() == 0;
   int error_number = errno;
   if (std::fclose(file_) != 0 && ok) {
     ok = false;
     error_number = errno;
   }
   file_ = nullptr;
-  return ok || Failed("cannot write " + path_, error_number, error);
+  return ok || Failed("cannot write " + aside_.path(), error_number, error);
 }
 
 bool FreshFile::Replace(const std::string& final_path, std::string* error) {
   if (!Close(error)) return false;
-  // rename replaces the name itself: a link under the final name is replaced, not followed.
-  if (std::rename(path_.c_str(), final_path.c_str()) != 0) {
-    return Failed("cannot write " + final_path, errno, error);
+  if (const int failure = aside_.MoveTo(final_path); failure != 0) {
+    return Failed("cannot write " + final_path, failure, error);
   }
-  Release();
-  SyncDirectory(final_path);
   return true;
 }
 
@@ -149,26 +122,11 @@ bool FreshFile::PlaceAsNew(const std::string& final_path, std::string* placed, s
   for (int attempt = 1; attempt < 1000; ++attempt) {
     std::string candidate =
         attempt == 1 ? final_path : stem + "-" + std::to_string(attempt) + extension;
-    // link() never replaces an existing name, so two writers in the same second cannot
-    // overwrite each other's file.
-    if (link(path_.c_str(), candidate.c_str()) == 0) {
-      unlink(path_.c_str());
-      Release();
-      SyncDirectory(candidate);
-      *placed = candidate;
-      return true;
-    }
-    if (errno == EEXIST) continue;
-    // A file system without hard links: check, then rename.
-    struct stat info;
-    if (lstat(candidate.c_str(), &info) == 0) continue;
-    if (std::rename(path_.c_str(), candidate.c_str()) == 0) {
-      Release();
-      SyncDirectory(candidate);
-      *placed = candidate;
-      return true;
-    }
-    return Failed("cannot write " + candidate, errno, error);
+    const int failure = aside_.MoveToNewName(candidate);
+    if (failure == EEXIST) continue;
+    if (failure != 0) return Failed("cannot write " + candidate, failure, error);
+    *placed = candidate;
+    return true;
   }
   return Failed("too many files named " + final_path, EEXIST, error);
 }
@@ -176,20 +134,13 @@ bool FreshFile::PlaceAsNew(const std::string& final_path, std::string* placed, s
 void FreshFile::Discard() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
-  if (!path_.empty()) unlink(path_.c_str());
-  Release();
+  aside_.Discard();
 }
 
 bool FreshFile::Failed(const std::string& what, int error_number, std::string* error) {
   error_number_ = error_number;
   *error = what + ": " + Reason(error_number);
   return false;
-}
-
-void FreshFile::Release() {
-  if (lock_fd_ >= 0) close(lock_fd_);
-  lock_fd_ = -1;
-  path_.clear();
 }
 
 StagingDirectory::~StagingDirectory() { Discard(); }
@@ -220,7 +171,7 @@ bool StagingDirectory::Create(const std::string& parent, std::string_view name,
 }
 
 bool StagingDirectory::MoveFilesOut(const std::vector<std::string>& names, std::string* problem) {
-  const std::string parent = DirectoryOf(path_);
+  const std::string parent = HostDirectoryOf(path_);
   // One flush of the file system instead of one per file: a split writes thousands of them.
   if (syncfs(lock_fd_) != 0) {
     *problem = "cannot write " + path_ + ": " + Reason(errno);
@@ -232,7 +183,7 @@ bool StagingDirectory::MoveFilesOut(const std::vector<std::string>& names, std::
       return false;
     }
   }
-  SyncDirectory(parent + "/.");
+  SyncDirectoryOf(parent + "/.");
   Discard();
   return true;
 }
@@ -248,7 +199,7 @@ bool StagingDirectory::PlaceAsNew(const std::string& final_path, std::string* pl
     if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0) {
       *placed = candidate;
       Release();
-      SyncDirectory(candidate);
+      SyncDirectoryOf(candidate);
       return true;
     }
     if (errno == EEXIST) continue;
@@ -270,7 +221,7 @@ bool StagingDirectory::PlaceAsNew(const std::string& final_path, std::string* pl
     }
     *placed = candidate;
     Release();
-    SyncDirectory(candidate);
+    SyncDirectoryOf(candidate);
     return true;
   }
   *problem = "too many directories named " + final_path;

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/small_files.h"
+
 namespace quarnell {
 
 class FreshFile {
@@ -29,7 +31,7 @@ class FreshFile {
 
   // The stream to write to, nullptr once closed; and the temporary path.
   std::FILE* file() const { return file_; }
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return aside_.path(); }
 
   // Flushes to the disk and closes the stream; the file stays locked until it is placed or
   // discarded. False with the reason when anything written was lost. Closing twice does nothing.
@@ -49,12 +51,10 @@ class FreshFile {
   int error_number() const { return error_number_; }
 
  private:
-  void Release();  // forgets the file without removing it
   bool Failed(const std::string& what, int error_number, std::string* error);
 
-  std::string path_;
+  AsideFile aside_;  // keeps the file and its lock after the stream is closed
   std::FILE* file_ = nullptr;
-  int lock_fd_ = -1;  // a second descriptor that keeps the lock after the stream is closed
   int error_number_ = 0;
 };
 

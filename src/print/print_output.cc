@@ -37,9 +37,7 @@ bool ClaimSpoolFile(int32_t wait_milliseconds, std::string* problem) {
   // With the guard held no other run writes here: a temporary spool file older than this moment
   // and locked by nobody was left by a run that was killed.
   const std::string spool = HostPath(SpoolFileName());
-  const size_t slash = spool.rfind('/');
-  RemoveLeftoverFiles(slash == std::string::npos ? "." : spool.substr(0, slash + 1), kSpoolName,
-                      std::chrono::system_clock::now());
+  RemoveLeftoverFiles(HostDirectoryOf(spool), kSpoolName, std::chrono::system_clock::now());
   return true;
 }
 

@@ -8,18 +8,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "config/paths.h"
 #include "text/clock.h"
 
 namespace quarnell {
 namespace {
 
 constexpr int32_t kPollMilliseconds = 100;
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("the current directory")
-                                    : path.substr(0, slash + 1);
-}
 
 // Opens the lock file, creating it when missing. Another user's lock file that this user may not
 // write still serves for the lock, only without the process number.
@@ -34,7 +29,7 @@ int OpenLockFile(const std::string& path, std::string* problem) {
   }
   if (fd < 0) {
     *problem = "cannot open " + path + ", the lock of the spool file: " + std::strerror(error) +
-               "; the session directory " + DirectoryOf(path) +
+               "; the session directory " + (HostDirectoryOf(path) + "/") +
                " must exist and be writable by this user (check QEBTMP)";
     return -1;
   }
@@ -80,7 +75,7 @@ bool SpoolGuard::Claim(const std::string& lock_path, int32_t wait_milliseconds,
     }
     if (waited >= wait_milliseconds) {
       const std::string holder = HolderOf(fd);
-      *problem = "another statement run is using " + DirectoryOf(lock_path) +
+      *problem = "another statement run is using " + (HostDirectoryOf(lock_path) + "/") +
                  (holder.empty() ? "" : " (process " + holder + ")") +
                  "; try again when it has ended, or give this run a session directory of its "
                  "own (QEBTMP)";

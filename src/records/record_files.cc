@@ -707,6 +707,8 @@ int16_t BeginReadSnapshot(int16_t file_number) { return PlainCall(file_number, k
 
 int16_t EndReadSnapshot(int16_t file_number) { return PlainCall(file_number, kOpEndSnapshot); }
 
+int16_t VerifyRecordFileKeys(int16_t file_number) { return PlainCall(file_number, kOpVerifyKeys); }
+
 std::string RecordFileLayout(int16_t file_number) {
   FileSlot* slot = SlotOf(file_number);
   return slot == nullptr ? std::string() : StatOf(*slot);

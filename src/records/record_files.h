@@ -139,6 +139,11 @@ void FatalRecordAccess(int16_t file_number, int16_t status, std::string_view det
 int16_t BeginReadSnapshot(int16_t file_number);
 int16_t EndReadSnapshot(int16_t file_number);
 
+// Whether every key of the open file holds every record (the record manager's Verify keys, one
+// pass over the file, of the file as a snapshot held sees it): 0, or 2 for a file whose index
+// lost records, which no read reports. 3 when the file is not open.
+int16_t VerifyRecordFileKeys(int16_t file_number);
+
 // ---- Layouts
 // -------------------------------------------------------------------------------------
 

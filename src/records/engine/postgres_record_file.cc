@@ -37,6 +37,7 @@
 
 #include "records/engine/postgres_connection.h"
 #include "records/engine/record_call.h"
+#include "records/engine/storage_common.h"
 
 namespace quarnell::engine {
 namespace {
@@ -48,7 +49,6 @@ constexpr size_t kMaxTableName = 48;
 // How long Create waits for other opens of the file to go away before giving kRecordFileLocked.
 constexpr int kCreateLockWaitMs = 2000;
 constexpr int64_t kSnapshotLifetimeNanoseconds = 200 * 1000 * 1000;
-constexpr int64_t kMaxPosition = 0xFFFFFFFF;
 // A locked read that keeps finding its record changed before the lock was taken gives up.
 constexpr int kLockedReadAttempts = 3;
 // Rows a read that starts afresh fetches (the record and a few that a walk would read next), the
@@ -70,12 +70,6 @@ constexpr char kCatalogueSql[] =
     "CREATE TABLE IF NOT EXISTS record_files (name text PRIMARY KEY, format text NOT NULL,"
     " version integer NOT NULL, create_data bytea NOT NULL, record_count bigint NOT NULL,"
     " owner bytea)";
-
-int64_t CoarseNanoseconds() {
-  struct timespec now {};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
-}
 
 void SleepBriefly() {
   struct timespec pause = {0, 10 * 1000 * 1000};
@@ -120,6 +114,8 @@ class PostgresRecordFile : public RecordFile {
   int16_t AbortTransaction() override;
   int16_t BeginSnapshot() override;
   int16_t EndSnapshot() override;
+  // The server keeps its indexes whole itself.
+  int16_t VerifyKeys() override { return kRecordOk; }
 
  private:
   // A record as a statement returned it; `data` points into the statement's result.
@@ -378,13 +374,7 @@ int16_t PostgresRecordFile::PrepareAll() {
 }
 
 int16_t PostgresRecordFile::CheckKey(const CallBuffers& io) const {
-  if (io.key_number < 0 || static_cast<size_t>(io.key_number) >= layout_.key_count()) {
-    return kRecordInvalidKeyNumber;
-  }
-  if (io.key == nullptr || io.key_length < layout_.key(io.key_number).length) {
-    return kRecordKeyBufferShort;
-  }
-  return kRecordOk;
+  return CheckKeyArguments(layout_, io);
 }
 
 // Fetches up to `rows` records of key `key` beyond (value, position), in the direction asked,
@@ -628,47 +618,15 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
   }
 
   for (int attempt = 0; attempt < kLockedReadAttempts; ++attempt) {
-    bool forward = true;
-    bool equal = false;
-    const std::string* bound_key = &search_;
-    int64_t bound_position = -1;
-    switch (operation) {
-      case kOpGetEqual:
-        equal = true;
-        [[fallthrough]];
-      case kOpGetGreaterOrEqual:
-        layout_.Comparable(key, io.key, &search_);
-        break;
-      case kOpGetGreater:
-        layout_.Comparable(key, io.key, &search_);
-        bound_position = INT64_MAX;
-        break;
-      case kOpGetLess:
-        layout_.Comparable(key, io.key, &search_);
-        forward = false;
-        break;
-      case kOpGetLessOrEqual:
-        layout_.Comparable(key, io.key, &search_);
-        forward = false;
-        bound_position = INT64_MAX;
-        break;
-      case kOpGetFirst:
-        search_.clear();
-        break;
-      case kOpGetLast:
-        // Longer than any key and made of the highest byte: above every key value.
-        search_.assign(layout_.key(key).length + 1, '\xFF');
-        forward = false;
-        break;
-      case kOpGetNext:
-      case kOpGetPrevious:
-        forward = operation == kOpGetNext;
-        bound_key = &cursor_value_;
-        bound_position = cursor_position_;
-        break;
-      default:
-        return kRecordInvalidOperation;
+    ReadPlan plan;
+    if (!PlanRead(operation, layout_, key, io.key, cursor_value_, cursor_position_, &search_,
+                  &plan)) {
+      return kRecordInvalidOperation;
     }
+    const bool forward = plan.forward;
+    const bool equal = plan.equal;
+    const std::string* bound_key = plan.bound_key;
+    const int64_t bound_position = plan.bound_position;
     Found found;
     if (step && !lock && BatchUsable(key, forward)) {
       if (batch_row_ + 1 < batch_.rows()) {
@@ -922,17 +880,7 @@ int16_t PostgresRecordFile::Stat(CallBuffers& io) {
     // The writes of this file's own transaction count before they are committed.
     count = counted.Int64(0, 0) + count_change_;
   }
-  const std::vector<uint8_t>& description = layout_.create_data();
-  uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(description.size()));
-  if (copied > 0) std::memcpy(io.data, description.data(), copied);
-  uint32_t count32 = static_cast<uint32_t>(std::clamp<int64_t>(count, 0, kMaxPosition));
-  for (size_t i = 0; i < 4; ++i) {
-    if (kHeaderRecordCount + i < copied) {
-      io.data[kHeaderRecordCount + i] = static_cast<uint8_t>(count32 >> (8 * i));
-    }
-  }
-  if (io.data_length != nullptr) *io.data_length = copied;
-  return copied < description.size() ? kRecordDataBufferShort : kRecordOk;
+  return AnswerStat(layout_, count, io);
 }
 
 int16_t PostgresRecordFile::Unlock() {

@@ -210,6 +210,8 @@ int16_t Dispatch(int16_t operation, uint8_t* position_block, CallBuffers& io) {
       return file->BeginSnapshot();
     case kOpEndSnapshot:
       return file->EndSnapshot();
+    case kOpVerifyKeys:
+      return file->VerifyKeys();
     case kOpSetOwner: {
       std::string owner = TextArgument(io.data, io.capacity());
       if (owner.size() > kOwnerNameMax) return kRecordInvalidOperation;

@@ -110,6 +110,13 @@ inline constexpr int16_t kOpSetOwner = 29;
 inline constexpr int16_t kOpBeginSnapshot = 40;
 inline constexpr int16_t kOpEndSnapshot = 41;
 
+// Verify keys: whether every key of the file holds every record, one pass over the file (inside
+// a snapshot, of the file as the snapshot sees it). kRecordIoError when an index lost entries or
+// holds too many: such damage fails no read, the records it lost are simply never found. For a
+// program about to walk the whole file; a file kept on a server answers kRecordOk (the server
+// keeps its own indexes).
+inline constexpr int16_t kOpVerifyKeys = 42;
+
 // Added to a read (5 to 13, 22, 23): the record read is locked for this position block, without
 // waiting. A record locked by another process gives kRecordRecordLocked. A later locked read
 // through the same position block releases the previous lock, as do Unlock, Close and Reset.

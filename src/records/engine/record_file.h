@@ -61,6 +61,8 @@ class RecordFile {
   // The read snapshot of kOpBeginSnapshot and kOpEndSnapshot.
   virtual int16_t BeginSnapshot() = 0;
   virtual int16_t EndSnapshot() = 0;
+  // kOpVerifyKeys.
+  virtual int16_t VerifyKeys() = 0;
 };
 
 }  // namespace quarnell::engine

@@ -32,6 +32,7 @@
 #include "records/engine/file_layout.h"
 #include "records/engine/record_call.h"
 #include "records/engine/side_lock.h"
+#include "records/engine/storage_common.h"
 
 namespace quarnell::engine {
 namespace {
@@ -43,7 +44,6 @@ constexpr int kBusyTimeoutMs = 1000;
 // How long Create waits for other opens of the file to go away before giving kRecordFileLocked.
 constexpr int kCreateLockWaitMs = 2000;
 constexpr int64_t kSnapshotLifetimeNanoseconds = 200 * 1000 * 1000;
-constexpr int64_t kMaxPosition = 0xFFFFFFFF;
 // A locked read that keeps finding its record changed before the lock was taken gives up.
 constexpr int kLockedReadAttempts = 3;
 
@@ -100,14 +100,6 @@ int16_t OpenFailure(const std::string& path, bool read_only) {
     return kRecordAccessDenied;
   }
   return kRecordIoError;
-}
-
-// A clock good to a few milliseconds, which is all the snapshot lifetime needs, and cheaper to
-// read on every step than the precise one.
-int64_t CoarseNanoseconds() {
-  struct timespec now {};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
 }
 
 void SleepBriefly() {
@@ -197,6 +189,7 @@ class SqliteRecordFile : public RecordFile {
   int16_t AbortTransaction() override;
   int16_t BeginSnapshot() override;
   int16_t EndSnapshot() override;
+  int16_t VerifyKeys() override;
 
  private:
   struct KeyStatements {
@@ -218,6 +211,8 @@ class SqliteRecordFile : public RecordFile {
   // Lets go of the read lock, unless a write of the open transaction needs it kept.
   void DropRecordLock();
   int16_t RefreshLocked(size_t key);
+  // kRecordIoError unless every key's index has as many entries as the table has records.
+  int16_t CountKeyEntries();
   int16_t Begin();
   int16_t Commit();
   void Rollback();
@@ -401,13 +396,7 @@ void SqliteRecordFile::DropLive() {
 }
 
 int16_t SqliteRecordFile::CheckKey(const CallBuffers& io) const {
-  if (io.key_number < 0 || static_cast<size_t>(io.key_number) >= layout_.key_count()) {
-    return kRecordInvalidKeyNumber;
-  }
-  if (io.key == nullptr || io.key_length < layout_.key(io.key_number).length) {
-    return kRecordKeyBufferShort;
-  }
-  return kRecordOk;
+  return CheckKeyArguments(layout_, io);
 }
 
 bool SqliteRecordFile::FoundRecordHoldsTogether(size_t key) {
@@ -515,7 +504,6 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckKey(io); status != kRecordOk) return status;
   const size_t key = static_cast<size_t>(io.key_number);
-  const KeyLayout& layout = layout_.key(key);
   const KeyStatements& statements = keys_[key];
 
   if ((operation == kOpGetNext || operation == kOpGetPrevious) && !has_position_) {
@@ -534,51 +522,19 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
   }
 
   for (int attempt = 0; attempt < kLockedReadAttempts; ++attempt) {
+    ReadPlan plan;
+    if (!PlanRead(operation, layout_, key, io.key, cursor_value_, cursor_position_, &search_,
+                  &plan)) {
+      return kRecordInvalidOperation;
+    }
+    const bool forward = plan.forward;
+    const std::string* bound_key = plan.bound_key;
+    const int64_t bound_position = plan.bound_position;
     sqlite3_stmt* stmt = nullptr;
-    bool forward = true;
-    bool equal = false;
-    const std::string* bound_key = &search_;
-    int64_t bound_position = -1;
-    switch (operation) {
-      case kOpGetEqual:
-        equal = true;
-        [[fallthrough]];
-      case kOpGetGreaterOrEqual:
-        layout_.Comparable(key, io.key, &search_);
-        break;
-      case kOpGetGreater:
-        layout_.Comparable(key, io.key, &search_);
-        bound_position = INT64_MAX;
-        break;
-      case kOpGetLess:
-        layout_.Comparable(key, io.key, &search_);
-        forward = false;
-        break;
-      case kOpGetLessOrEqual:
-        layout_.Comparable(key, io.key, &search_);
-        forward = false;
-        bound_position = INT64_MAX;
-        break;
-      case kOpGetFirst:
-        search_.clear();
-        break;
-      case kOpGetLast:
-        // Longer than any key and made of the highest byte: above every key value.
-        search_.assign(layout.length + 1, '\xFF');
-        forward = false;
-        break;
-      case kOpGetNext:
-      case kOpGetPrevious:
-        forward = operation == kOpGetNext;
-        bound_key = &cursor_value_;
-        bound_position = cursor_position_;
-        if (!lock && live_ != nullptr && live_key_ == key && live_forward_ == forward &&
-            CoarseNanoseconds() - live_since_ < kSnapshotLifetimeNanoseconds) {
-          stmt = live_;
-        }
-        break;
-      default:
-        return kRecordInvalidOperation;
+    if ((operation == kOpGetNext || operation == kOpGetPrevious) && !lock && live_ != nullptr &&
+        live_key_ == key && live_forward_ == forward &&
+        CoarseNanoseconds() - live_since_ < kSnapshotLifetimeNanoseconds) {
+      stmt = live_;
     }
     if (stmt == nullptr) {
       DropLive();
@@ -589,7 +545,7 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
       live_since_ = CoarseNanoseconds();
     }
     live_ = nullptr;
-    int16_t status = Find(stmt, key, equal);
+    int16_t status = Find(stmt, key, plan.equal);
     if (status != kRecordOk) return status;
     if (!BeyondInKeyOrder(forward, found_key_, found_position_, *bound_key, bound_position)) {
       sqlite3_reset(stmt);
@@ -834,17 +790,7 @@ int16_t SqliteRecordFile::Stat(CallBuffers& io) {
     if (rc != SQLITE_ROW) return StatusOf(rc);
     count = sqlite3_column_int64(count_, 0);
   }
-  const std::vector<uint8_t>& description = layout_.create_data();
-  uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(description.size()));
-  if (copied > 0) std::memcpy(io.data, description.data(), copied);
-  uint32_t count32 = static_cast<uint32_t>(std::clamp<int64_t>(count, 0, kMaxPosition));
-  for (size_t i = 0; i < 4; ++i) {
-    if (kHeaderRecordCount + i < copied) {
-      io.data[kHeaderRecordCount + i] = static_cast<uint8_t>(count32 >> (8 * i));
-    }
-  }
-  if (io.data_length != nullptr) *io.data_length = copied;
-  return copied < description.size() ? kRecordDataBufferShort : kRecordOk;
+  return AnswerStat(layout_, count, io);
 }
 
 int16_t SqliteRecordFile::Unlock() {
@@ -913,6 +859,57 @@ int16_t SqliteRecordFile::BeginSnapshot() {
     return StatusOf(rc);
   }
   snapshot_ = true;
+  return kRecordOk;
+}
+
+// An index that lost entries fails no read: the records it no longer holds are simply never
+// found. The entries of every key are counted against the records of the table, in one read
+// transaction (the snapshot's when one is held); a count that differs is damage.
+int16_t SqliteRecordFile::VerifyKeys() {
+  DropLive();
+  // The counts must see one state of the file: outside a snapshot or a transaction they share a
+  // read transaction of their own.
+  const bool own_read = !snapshot_ && sqlite3_get_autocommit(db_) != 0;
+  if (own_read) {
+    const int rc = sqlite3_step(begin_read_);
+    sqlite3_reset(begin_read_);
+    if (rc != SQLITE_DONE) return StatusOf(rc);
+  }
+  const int16_t status = CountKeyEntries();
+  if (own_read) {
+    sqlite3_step(rollback_);
+    sqlite3_reset(rollback_);
+  }
+  return status;
+}
+
+int16_t SqliteRecordFile::CountKeyEntries() {
+  const auto count = [&](const std::string& sql, int64_t* result) {
+    Statement counting;
+    if (!counting.Prepare(db_, sql)) return StatusOf(sqlite3_errcode(db_));
+    const int step = sqlite3_step(counting.get());
+    if (step != SQLITE_ROW) return StatusOf(step);
+    *result = sqlite3_column_int64(counting.get(), 0);
+    return kRecordOk;
+  };
+  int64_t records = 0;
+  if (int16_t status = count("SELECT count(*) FROM records NOT INDEXED", &records);
+      status != kRecordOk) {
+    return status;
+  }
+  for (size_t k = 0; k < layout_.key_count(); ++k) {
+    // The condition holds for every key value; it makes SQLite walk this index, where a bare
+    // count(*) would pick whichever b-tree is smallest.
+    const std::string column = KeyColumn(k);
+    int64_t entries = 0;
+    if (int16_t status = count("SELECT count(*) FROM records INDEXED BY records_" + column +
+                                   " WHERE " + column + " >= x''",
+                               &entries);
+        status != kRecordOk) {
+      return status;
+    }
+    if (entries != records) return kRecordIoError;
+  }
   return kRecordOk;
 }
 

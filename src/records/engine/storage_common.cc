@@ -1,0 +1,89 @@
+#include "records/engine/storage_common.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "records/engine/record_call.h"
+
+namespace quarnell::engine {
+
+int16_t CheckKeyArguments(const FileLayout& layout, const CallBuffers& io) {
+  if (io.key_number < 0 || static_cast<size_t>(io.key_number) >= layout.key_count()) {
+    return kRecordInvalidKeyNumber;
+  }
+  if (io.key == nullptr || io.key_length < layout.key(io.key_number).length) {
+    return kRecordKeyBufferShort;
+  }
+  return kRecordOk;
+}
+
+bool PlanRead(int16_t operation, const FileLayout& layout, size_t key, const uint8_t* io_key,
+              const std::string& cursor_value, int64_t cursor_position, std::string* search,
+              ReadPlan* plan) {
+  *plan = ReadPlan{};
+  plan->bound_key = search;
+  switch (operation) {
+    case kOpGetEqual:
+      plan->equal = true;
+      layout.Comparable(key, io_key, search);
+      return true;
+    case kOpGetGreaterOrEqual:
+      layout.Comparable(key, io_key, search);
+      return true;
+    case kOpGetGreater:
+      layout.Comparable(key, io_key, search);
+      plan->bound_position = INT64_MAX;
+      return true;
+    case kOpGetLess:
+      layout.Comparable(key, io_key, search);
+      plan->forward = false;
+      return true;
+    case kOpGetLessOrEqual:
+      layout.Comparable(key, io_key, search);
+      plan->forward = false;
+      plan->bound_position = INT64_MAX;
+      return true;
+    case kOpGetFirst:
+      search->clear();
+      return true;
+    case kOpGetLast:
+      // Longer than any key and made of the highest byte: above every key value.
+      search->assign(layout.key(key).length + 1, '\xFF');
+      plan->forward = false;
+      return true;
+    case kOpGetNext:
+    case kOpGetPrevious:
+      plan->forward = operation == kOpGetNext;
+      plan->bound_key = &cursor_value;
+      plan->bound_position = cursor_position;
+      return true;
+    default:
+      return false;
+  }
+}
+
+int16_t AnswerStat(const FileLayout& layout, int64_t record_count, CallBuffers& io) {
+  const std::vector<uint8_t>& description = layout.create_data();
+  const uint32_t copied =
+      std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(description.size()));
+  if (copied > 0) std::memcpy(io.data, description.data(), copied);
+  const uint32_t count = static_cast<uint32_t>(std::clamp<int64_t>(record_count, 0, kMaxPosition));
+  for (size_t i = 0; i < 4; ++i) {
+    if (kHeaderRecordCount + i < copied) {
+      io.data[kHeaderRecordCount + i] = static_cast<uint8_t>(count >> (8 * i));
+    }
+  }
+  if (io.data_length != nullptr) *io.data_length = copied;
+  return copied < description.size() ? kRecordDataBufferShort : kRecordOk;
+}
+
+int64_t CoarseNanoseconds() {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+}  // namespace quarnell::engine
