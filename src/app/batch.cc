@@ -154,6 +154,13 @@ int RunBatch(BatchRequest request, std::ostream& out, std::ostream& err) {
   StatementRun(request.statement_date, request.owner_from, request.owner_to, request.layout,
                Session().output_device);
   SetStatementProgress(nullptr);
+  if (owners == 0) {
+    // Without this line a new installation's first run said only that the print program found
+    // nothing to print.
+    err << "quarnell: no statement: no owner from " << std::stoi(UnpackDigits(request.owner_from))
+        << " to " << std::stoi(UnpackDigits(request.owner_to))
+        << " with state 0 in VPropiet (qebdata import brings in the agency's owners)" << std::endl;
+  }
 
   int16_t status = 0;
   ResetRecordFiles(status);

@@ -370,6 +370,16 @@ TEST_F(BatchTest, AYearTypedShortIsSaidInFull) {
   EXPECT_EQ(outcome.err, "quarnell: statement date 31/12/2023\n");
 }
 
+// A range without owners prints nothing, and says why.
+TEST_F(BatchTest, ARangeWithoutOwnersSaysSo) {
+  Outcome outcome = RunQuarnellProgram(scratch_, {"--batch", "--date", "31122023", "--from", "9000",
+                                                  "--to", "9999", "--layout", "N", "--no-print"});
+  EXPECT_EQ(outcome.exit, 0) << outcome.err;
+  EXPECT_EQ(outcome.err,
+            "quarnell: no statement: no owner from 9000 to 9999 with state 0 in VPropiet (qebdata "
+            "import brings in the agency's owners)\n");
+}
+
 // A print program that fails makes the run fail; the spool file stays for another try.
 TEST_F(BatchTest, APrintFailureIsTheRunsFailure) {
   agency_.Write("bin/qebprint", "#!/bin/sh\necho 'qebprint: lp cannot be run' >&2\nexit 1\n");
