@@ -56,10 +56,12 @@ void HoldRentalSnapshots() {
 void VerifyRentalKeys() {
   for (const FileLayout& file : kRentalFiles) {
     const int16_t status = VerifyRecordFileKeys(file.file_number);
-    if (status != kRecordOk) {
+    if (status == kRecordIoError) {
       FatalRecordAccess(file.file_number, status,
                         "damaged: its keys do not find every record, or a page of it cannot be "
                         "read; restore it from a copy");
+    } else if (status != kRecordOk) {
+      FatalRecordAccess(file.file_number, status);
     }
   }
 }

@@ -46,7 +46,7 @@ void ReleaseRentalSnapshots();
 
 // Ends the program through the fatal access path at the first of the thirteen files whose keys do
 // not hold every record: an index that lost entries fails no read, and the statement would print
-// without the records it lost. One pass over every file, as the snapshots see them.
+// without the records it lost. A count of every key of every file, as the snapshots see them.
 void VerifyRentalKeys();
 
 // `status` of a read of rental file `file_number`, when the statement can go on from it: 0, the

@@ -53,6 +53,14 @@ void Sql(const std::string& path, const std::string& sql) {
   sqlite3_close(db);
 }
 
+// The index of key 0 no longer holds the record at position 700, and the schema says it is whole.
+void LoseARecordFromTheIndex(const std::string& path) {
+  Sql(path,
+      "DROP INDEX records_k0; CREATE INDEX records_k0 ON records (k0, p) WHERE pos <> 700;"
+      " PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX "
+      "records_k0 ON records (k0, p)' WHERE name = 'records_k0'");
+}
+
 // The installation root as a command takes it: without the final "/".
 std::string TypedRoot(const std::string& root) { return root.substr(0, root.size() - 1); }
 
@@ -102,13 +110,7 @@ TEST(RecordFileFailureTest, DamageFoundDuringTheWalkStopsTheRun) {
          std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
        }},
       // No read fails on it: the record is simply never found.
-      {"a key whose index lost a record",
-       [](const std::string& path) {
-         Sql(path,
-             "DROP INDEX records_k0; CREATE INDEX records_k0 ON records (k0, p) WHERE pos <> 700;"
-             " PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX "
-             "records_k0 ON records (k0, p)' WHERE name = 'records_k0'");
-       }},
+      {"a key whose index lost a record", LoseARecordFromTheIndex},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -119,6 +121,22 @@ TEST(RecordFileFailureTest, DamageFoundDuringTheWalkStopsTheRun) {
     ExpectStopNaming(RunQuarnellProgram(scratch, kRunArguments), agency.root(), "VCobros", 2,
                      "damaged");
   }
+}
+
+// The check reports what it cannot read as findings, and goes on with the other files; an index
+// that lost records is one of them, not a file without findings.
+TEST(RecordFileFailureTest, TheCheckReportsAnIndexThatLostRecords) {
+  TestAgency agency;
+  ImportAgency(agency);
+  LoseARecordFromTheIndex(agency.root() + "DADES/VCobros.dat");
+  TempDir scratch;
+  const Outcome outcome = RunQuarnellProgram(
+      scratch, {"--check", "--date", "31122023", "--from", "1", "--to", "9999", "--layout", "N"});
+  EXPECT_EQ(outcome.exit, 3) << outcome.err;
+  EXPECT_NE(outcome.out.find("VCobros: its keys do not find every record (status 2); its records "
+                             "cannot all be checked, and the statement run stops at it\n"),
+            std::string::npos)
+      << outcome.out;
 }
 
 TEST(RecordFileFailureTest, AFileHoldingAnotherFilesRecordsIsRefused) {
