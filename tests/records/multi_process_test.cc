@@ -1,7 +1,6 @@
 // The layer with another process using the same record file. Waits that the layer takes go
 // through the scripted clock, which lets the other process move on instead of sleeping.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <string>
@@ -142,21 +141,39 @@ TEST_P(LayerProcessTest, OpenWaitsForAnExclusiveHolder) {
   EXPECT_EQ(0, child.Finish());
 }
 
+// The other process of the walking tests: opens the file and says 'S'; then, each time it is asked
+// ('i'), commits the next kBatch odd-numbered records one by one and answers 'd'; anything else
+// ends it. Asked, not timed: a loaded machine could otherwise let it finish before the walks
+// begin, or not start before they end, and the walks would meet no commits at all.
+constexpr int kBatch = 100;
+
+int InsertOddBatchesWhenAsked(ForkChild& self, const std::string& path) {
+  EngineClient file;
+  if (file.Open(path, kOpenNormal, OwnerNameA()) != kRecordOk) return 1;
+  self.Send('S');
+  for (int first = 1; self.Receive() == 'i'; first += 2 * kBatch) {
+    if (!InsertNumbered(file, first, kBatch, 2)) return 2;
+    self.Send('d');
+  }
+  return 0;
+}
+
+// Has the child commit a batch, and waits until it has.
+::testing::AssertionResult CommitABatch(ForkChild& child) {
+  child.Send('i');
+  if (child.Receive() == 'd') return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the inserting process ended: " << child.Wait();
+}
+
 TEST_P(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
   Fill(0, 3000, 2);  // even numbers
-  ForkChild child([&](ForkChild& self) {
-    EngineClient file;
-    if (file.Open(path_, kOpenNormal, OwnerNameA()) != kRecordOk) return 1;
-    self.Send('S');
-    for (int n = 1; n < 6000 && !self.Poll(); n += 2) {
-      if (file.Insert(NumberRecord(n)) != kRecordOk) return 2;
-    }
-    return 0;
-  });
+  ForkChild child([&](ForkChild& self) { return InsertOddBatchesWhenAsked(self, path_); });
   ASSERT_EQ('S', child.Receive());
   std::array<char, 8> area{};
   ASSERT_EQ(kRecordOk, OpenShared(area));
+  int inserted = 0;
   for (int walk = 0; walk < 4; ++walk) {
+    const int committed_before = 3000 + inserted;
     std::string previous;
     int count = 0;
     int16_t status = GetByKeyStatus(2, 0, "", 1);
@@ -165,11 +182,15 @@ TEST_P(LayerProcessTest, ReaderKeepsWalkingWhileAnotherProcessInserts) {
       ASSERT_LT(previous, key);
       previous = key;
       ++count;
-      if (count % 1000 == 0) usleep(2000);  // let commits land mid-walk
+      if (count % 1000 == 0) {  // commits land mid-walk, among the records walked and ahead
+        ASSERT_TRUE(CommitABatch(child));
+        inserted += kBatch;
+      }
       ReadStep(2, 1, status);
     }
     EXPECT_EQ(kRecordEndOfFile, status);
-    EXPECT_GE(count, 3000);
+    // Whatever it meets on the way, a walk misses nothing that was there when it began.
+    EXPECT_GE(count, committed_before);
   }
   EXPECT_EQ(0, child.Finish());
 }
@@ -181,22 +202,18 @@ TEST_P(LayerProcessTest, AReadSnapshotKeepsEveryWalkOnTheSameRecords) {
   std::array<char, 8> area{};
   ASSERT_EQ(kRecordOk, OpenShared(area));
   ASSERT_EQ(kRecordOk, BeginReadSnapshot(2));
-  ForkChild child([&](ForkChild& self) {
-    EngineClient file;
-    if (file.Open(path_, kOpenNormal, OwnerNameA()) != kRecordOk) return 1;
-    self.Send('S');
-    for (int n = 1; n < 4000 && !self.Poll(); n += 2) {
-      if (file.Insert(NumberRecord(n)) != kRecordOk) return 2;
-    }
-    return 0;
-  });
+  ForkChild child([&](ForkChild& self) { return InsertOddBatchesWhenAsked(self, path_); });
   ASSERT_EQ('S', child.Receive());
+  int inserted = 0;
   const auto walk = [&] {
     int count = 0;
     int16_t status = GetByKeyStatus(2, 0, "", 1);
     for (; status == kRecordOk; ReadStep(2, 1, status)) {
       EXPECT_EQ(0, std::stoi(std::string(area.data(), 8)) % 2) << std::string(area.data(), 8);
-      if (++count % 500 == 0) usleep(2000);  // let commits land mid-walk
+      if (++count % 500 == 0) {  // commits land mid-walk
+        EXPECT_TRUE(CommitABatch(child));
+        inserted += kBatch;
+      }
     }
     EXPECT_EQ(kRecordEndOfFile, status);
     return count;
@@ -204,8 +221,9 @@ TEST_P(LayerProcessTest, AReadSnapshotKeepsEveryWalkOnTheSameRecords) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(2000, walk());
   EXPECT_EQ(0, child.Finish());
   ASSERT_EQ(kRecordOk, EndReadSnapshot(2));
-  int16_t status = GetByKeyStatus(2, 0, NumberRecord(1), 0);
-  EXPECT_EQ(kRecordOk, status);
+  // The first and the last record the other process committed.
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(1), 0));
+  EXPECT_EQ(kRecordOk, GetByKeyStatus(2, 0, NumberRecord(2 * inserted - 1), 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Storages, LayerProcessTest, kBothStorages, StorageName);
