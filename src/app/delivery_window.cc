@@ -52,10 +52,10 @@ class PrintProgramWords {
       : output_path_(HostPath(Session().session_directory + kOutputFile)),
         error_path_(HostPath(Session().session_directory + kErrorFile)) {
     Remove();  // what an interrupted run left
-    SetPrintProgramOutput({output_path_, error_path_});
+    SetPrintProgramOutput(output_path_, error_path_);
   }
   ~PrintProgramWords() {
-    SetPrintProgramOutput({});
+    SetPrintProgramOutput("", "");
     Remove();
   }
   PrintProgramWords(const PrintProgramWords&) = delete;

@@ -1,8 +1,5 @@
 #include "app/run_driver.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +15,7 @@
 #include "app/letterhead.h"
 #include "app/parameter_table.h"
 #include "app/rental_files.h"
+#include "config/child_process.h"
 #include "config/error_stop.h"
 #include "config/paths.h"
 #include "config/session.h"
@@ -25,8 +23,6 @@
 #include "print/print_output.h"
 #include "text/clock.h"
 #include "text/masks.h"
-
-extern char** environ;
 
 namespace quarnell {
 
@@ -105,51 +101,31 @@ std::string PrintProgramPath() { return HostPath(Session().program_directory + "
 
 namespace {
 
-PrintProgramOutput& OutputOfPrintPrograms() {
-  static PrintProgramOutput output;
+ChildOutput& OutputOfPrintPrograms() {
+  static ChildOutput output;
   return output;
 }
 
 }  // namespace
 
-void SetPrintProgramOutput(PrintProgramOutput output) {
-  OutputOfPrintPrograms() = std::move(output);
+void SetPrintProgramOutput(const std::string& output_path, const std::string& error_path) {
+  OutputOfPrintPrograms().output_path = output_path;
+  OutputOfPrintPrograms().error_path = error_path;
 }
 
 int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
-  std::string path = PrintProgramPath();
-  std::vector<std::string> words = arguments;
-  std::vector<char*> argv = {path.data()};
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const PrintProgramOutput& output = OutputOfPrintPrograms();
-  constexpr int kAdding = O_WRONLY | O_CREAT | O_APPEND;
-  if (quiet) {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  } else if (!output.output_path.empty()) {
-    posix_spawn_file_actions_addopen(&actions, 1, output.output_path.c_str(), kAdding, 0600);
-  }
-  if (!output.error_path.empty()) {
-    posix_spawn_file_actions_addopen(&actions, 2, output.error_path.c_str(), kAdding, 0600);
-  }
-  const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) {
+  const std::string path = PrintProgramPath();
+  ChildOutput output = OutputOfPrintPrograms();
+  output.discard_output = quiet;
+  const ChildExit exit = RunChildProgram(path, arguments, output);
+  if (exit.start_error != 0) {
     // The report is complete in the spool file; what is wrong is where the program looks.
-    ErrorStop("cannot start the print program " + path + ": " + std::strerror(error) +
+    ErrorStop("cannot start the print program " + path + ": " + std::strerror(exit.start_error) +
               "; check QEBEXE, the directory of the print program (now " +
               PathForCommand(Session().program_directory) + "); the report stays in " +
               HostPath(SpoolFileName()));
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) ErrorStop("lost the print program " + path + ": " + std::strerror(errno));
-  }
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return WEXITSTATUS(status);
+  return exit.status;
 }
 
 }  // namespace quarnell

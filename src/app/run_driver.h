@@ -56,15 +56,11 @@ std::string PrintProgramPath();
 // started is an error stop.
 int RunPrintProgram(const std::vector<std::string>& arguments = {}, bool quiet = false);
 
-// Where the print programs started from now on write: files (host paths, added to, made when
-// missing) instead of this process's standard output and error; an empty path leaves that one as
-// it is. The interactive program keeps the print program's words off its screen this way and tells
-// the operator itself. A `quiet` start still discards the standard output.
-struct PrintProgramOutput {
-  std::string output_path;
-  std::string error_path;
-};
-void SetPrintProgramOutput(PrintProgramOutput output);
+// Where the print programs started from now on write: their standard output and error are added
+// to the files at these host paths (made when missing) instead of going to this process's own; an
+// empty path leaves that one as it is. The interactive program keeps the print program's words off
+// its screen this way and tells the operator itself. A `quiet` start still discards the output.
+void SetPrintProgramOutput(const std::string& output_path, const std::string& error_path);
 
 }  // namespace quarnell
 

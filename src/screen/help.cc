@@ -1,11 +1,7 @@
 #include "screen/help.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -13,6 +9,7 @@
 #include <vector>
 
 #include "config/attributes.h"
+#include "config/child_process.h"
 #include "config/paths.h"
 #include "config/session.h"
 #include "screen/key_codes.h"
@@ -20,8 +17,6 @@
 #include "screen/window_stack.h"
 #include "text/cp850.h"
 #include "text/language.h"
-
-extern char** environ;
 
 namespace quarnell {
 namespace {
@@ -190,20 +185,15 @@ void ViewHelp(Console& console, std::string_view topic) {
 }
 
 void LaunchHelpPage(Console& console, std::string_view topic) {
-  std::string launcher = HostPath(Session().program_directory + "LANZO");
-  std::string page = HostPath(Session().root_directory + "AJUDA\\" + std::string(topic) + ".HTM");
-  std::vector<char*> argv = {launcher.data(), page.data(), nullptr};
+  const std::string launcher = HostPath(Session().program_directory + "LANZO");
+  const std::string page =
+      HostPath(Session().root_directory + "AJUDA\\" + std::string(topic) + ".HTM");
   console.Suspend();
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, launcher.c_str(), nullptr, nullptr, argv.data(), environ);
-  if (error == 0) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
+  const ChildExit exit = RunChildProgram(launcher, {page});
   console.Resume();
-  if (error != 0)
+  if (exit.start_error != 0) {
     ShowMessageUntilKey(console, std::string(CannotStartPrefix()) + launcher, kMessageRow);
+  }
 }
 
 }  // namespace

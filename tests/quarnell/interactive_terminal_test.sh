@@ -173,4 +173,25 @@ check "Esc on a later field goes back to the first" $? "$(tmux_ display -p -t t 
 send Escape
 check_ended "Esc on the first field"
 
+# --- The screen device: the print program gets the terminal for its pager. Ctrl+C there is the
+# pager's key; the statement program stays, and takes the terminal back when the pager ends.
+sed -i 's/^Sortida=.*/Sortida=PANTALLA/' "$session/TovaTerm.ini"
+start
+send NPage Enter
+wait_for 'ha trobat avisos'
+send n
+wait_for 'Confirmeu l.emissió'
+send Enter
+wait_for 'FINQUES DEL PORT, S\.L\.'
+check "PANTALLA shows the report in the pager" $? "$(screen_)"
+send C-c
+sleep 0.3  # nothing to wait for: the program would be gone
+send q
+wait_for 'Data del compte \.+ : '
+check "Ctrl+C in the pager leaves the statement program running" $? "$(screen_) $(exit_status)"
+[ "$(pane_flags)" = "1 1 1" ]
+check "the screen is taken back from the pager" $? "$(pane_flags)"
+send Escape
+check_ended "Esc after the pager"
+
 finish
