@@ -22,10 +22,10 @@ struct ChildExit {
 };
 
 // Starts the program at the host path `path` with `arguments` after its name, this process's
-// environment and `output`, and waits for it to end. The child starts with Ctrl+C and Ctrl+\
-// (SIGINT, SIGQUIT) at their defaults, whatever this process does with them: while a child has
-// the terminal, this process ignores them (the console does, as a shell does for the program it
-// waits for), and the child must not inherit that.
+// environment and `output`, and waits for it to end. The child starts with the keyboard's signals
+// (SIGINT and SIGQUIT, from Ctrl+C and Ctrl+backslash) at their defaults, whatever this process
+// does with them: while a child has the terminal this process ignores them (the console does, as
+// a shell does for the program it waits for), and the child must not inherit that.
 ChildExit RunChildProgram(const std::string& path, const std::vector<std::string>& arguments,
                           const ChildOutput& output = {});
 
