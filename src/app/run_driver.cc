@@ -101,8 +101,8 @@ std::string PrintProgramPath() { return HostPath(Session().program_directory + "
 
 namespace {
 
-ChildOutput& OutputOfPrintPrograms() {
-  static ChildOutput output;
+ChildSetup& OutputOfPrintPrograms() {
+  static ChildSetup output;
   return output;
 }
 
@@ -115,7 +115,7 @@ void SetPrintProgramOutput(const std::string& output_path, const std::string& er
 
 int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
   const std::string path = PrintProgramPath();
-  ChildOutput output = OutputOfPrintPrograms();
+  ChildSetup output = OutputOfPrintPrograms();
   output.discard_output = quiet;
   const ChildExit exit = RunChildProgram(path, arguments, output);
   if (exit.start_error != 0) {

@@ -1,6 +1,6 @@
-// Programs this one starts and waits for: the print program and the help launcher. They run with
-// an argument vector, never through a command interpreter, so no text the program passes them can
-// run commands.
+// Programs this one starts and waits for: the print program, the help launcher, and the print
+// program's pager and printer queue. They run with an argument vector, never through a command
+// interpreter, so no text the program passes them can run commands.
 #ifndef QUARNELL_CONFIG_CHILD_PROCESS_H_
 #define QUARNELL_CONFIG_CHILD_PROCESS_H_
 
@@ -9,11 +9,14 @@
 
 namespace quarnell {
 
-// Where a child's standard output and error go; empty paths leave them this process's own.
-struct ChildOutput {
+// How a child starts. Empty paths leave its standard output and error this process's own.
+struct ChildSetup {
   bool discard_output = false;  // standard output to /dev/null (before output_path)
   std::string output_path;      // standard output added to this file (made when missing)
   std::string error_path;       // standard error added to this file
+  bool search_path = false;     // a program name without "/" is looked for on PATH
+  // "NAME=value" entries the child gets where this process's environment does not set NAME.
+  std::vector<std::string> environment_defaults;
 };
 
 struct ChildExit {
@@ -21,13 +24,13 @@ struct ChildExit {
   int status = 0;       // its exit status, 128 + the signal when a signal ended it
 };
 
-// Starts the program at the host path `path` with `arguments` after its name, this process's
-// environment and `output`, and waits for it to end. The child starts with the keyboard's signals
-// (SIGINT and SIGQUIT, from Ctrl+C and Ctrl+backslash) at their defaults, whatever this process
-// does with them: while a child has the terminal this process ignores them (the console does, as
-// a shell does for the program it waits for), and the child must not inherit that.
-ChildExit RunChildProgram(const std::string& path, const std::vector<std::string>& arguments,
-                          const ChildOutput& output = {});
+// Starts `program` with `arguments` after its name and waits for it to end. While it runs, this
+// process ignores the keyboard's signals (SIGINT and SIGQUIT, from Ctrl+C and Ctrl+backslash), as a
+// shell does for the program it waits for: with the terminal in the child's hands they are the
+// child's keys (a pager's), and this process must not end under it. The child starts with them at
+// their defaults, whatever this process does with them.
+ChildExit RunChildProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          const ChildSetup& setup = {});
 
 }  // namespace quarnell
 

@@ -49,8 +49,6 @@ SignalState signal_state;
 
 constexpr std::array<int, 9> kEndingSignals = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV,
                                                SIGBUS,  SIGFPE, SIGILL, SIGABRT};
-// The signals the keyboard sends when the terminal is not raw (while a child program has it).
-constexpr std::array<int, 2> kKeyboardSignals = {SIGINT, SIGQUIT};
 
 void WriteAll(int fd, const char* bytes, size_t length) {
   while (length > 0) {
@@ -219,7 +217,6 @@ class CursesTerminal : public Terminal {
   std::optional<CursorShape> shape_set_;
   std::array<struct sigaction, kEndingSignals.size()> previous_actions_{};
   struct sigaction previous_resize_action_ {};
-  std::array<struct sigaction, kKeyboardSignals.size()> suspended_actions_{};
 };
 
 CursesTerminal* open_terminal = nullptr;
@@ -521,25 +518,12 @@ void CursesTerminal::DiscardPendingKeys() {
 
 void CursesTerminal::Bell() { beep(); }
 
-// While a child program has the terminal, its line discipline turns Ctrl+C and Ctrl+\ into
-// signals for the whole foreground group, this process included. They are the child's keys (a
-// pager's, the launcher's): this process ignores them until it takes the terminal back, as a shell
-// does for the program it waits for, instead of ending under the child.
 void CursesTerminal::Suspend() {
   WriteAll(output_fd_, kMouseOff, sizeof kMouseOff - 1);
   endwin();
-  struct sigaction ignore {};
-  sigemptyset(&ignore.sa_mask);
-  ignore.sa_handler = SIG_IGN;
-  for (size_t i = 0; i < kKeyboardSignals.size(); ++i) {
-    sigaction(kKeyboardSignals[i], &ignore, &suspended_actions_[i]);
-  }
 }
 
 void CursesTerminal::Resume() {
-  for (size_t i = 0; i < kKeyboardSignals.size(); ++i) {
-    sigaction(kKeyboardSignals[i], &suspended_actions_[i], nullptr);
-  }
   WriteAll(output_fd_, kMouseOn, sizeof kMouseOn - 1);
   CheckSize();
   Draw();

@@ -58,7 +58,7 @@ TEST_F(ChildProcessTest, AMissingProgramIsAStartError) {
 // Arguments reach the child as words: nothing in them is read by a command interpreter.
 TEST_F(ChildProcessTest, ArgumentsAreNeverInterpreted) {
   const auto out = directory_ / "out";
-  ChildOutput output;
+  ChildSetup output;
   output.output_path = out.string();
   const ChildExit exit = RunChildProgram("/bin/echo", {"a;b", "$(touch x)", "`y`"}, output);
   ASSERT_EQ(exit.status, 0);
@@ -68,7 +68,7 @@ TEST_F(ChildProcessTest, ArgumentsAreNeverInterpreted) {
 TEST_F(ChildProcessTest, OutputAndErrorAreAddedToTheirFiles) {
   const auto out = directory_ / "out";
   const auto err = directory_ / "err";
-  ChildOutput files;
+  ChildSetup files;
   files.output_path = out.string();
   files.error_path = err.string();
   RunChildProgram("/bin/sh", {"-c", "echo one; echo bad >&2"}, files);
@@ -76,10 +76,27 @@ TEST_F(ChildProcessTest, OutputAndErrorAreAddedToTheirFiles) {
   EXPECT_EQ(ReadAll(out), "one\ntwo\n");
   EXPECT_EQ(ReadAll(err), "bad\n");
 
-  ChildOutput discarded = files;
+  ChildSetup discarded = files;
   discarded.discard_output = true;
   RunChildProgram("/bin/sh", {"-c", "echo three"}, discarded);
   EXPECT_EQ(ReadAll(out), "one\ntwo\n");
+}
+
+// A default reaches the child only where this process's environment does not set the name: the
+// operator's own setting wins.
+TEST_F(ChildProcessTest, EnvironmentDefaultsGiveWayToTheEnvironment) {
+  const auto out = directory_ / "out";
+  ChildSetup setup;
+  setup.output_path = out.string();
+  setup.search_path = true;
+  setup.environment_defaults = {"QEB_CHILD_UNSET=default", "QEB_CHILD_SET=default"};
+  setenv("QEB_CHILD_SET", "own", 1);
+  unsetenv("QEB_CHILD_UNSET");
+  const ChildExit exit =
+      RunChildProgram("sh", {"-c", "echo $QEB_CHILD_UNSET $QEB_CHILD_SET"}, setup);
+  unsetenv("QEB_CHILD_SET");
+  ASSERT_EQ(exit.status, 0);
+  EXPECT_EQ(ReadAll(out), "default own\n");
 }
 
 // While the program ignores Ctrl+C for a child that has the terminal, the child must still end on

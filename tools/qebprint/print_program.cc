@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+#include "config/child_process.h"
 #include "config/paths.h"
 #include "config/session.h"
 #include "print/fresh_file.h"
@@ -24,8 +23,6 @@
 #include "tools/qebprint/pdf_renderer.h"
 #include "tools/qebprint/spool_reader.h"
 #include "tools/qebprint/text_renderer.h"
-
-extern char** environ;
 
 namespace quarnell {
 namespace {
@@ -155,43 +152,13 @@ std::string DefaultBaseName() {
          TwoDigits(seconds / 60 % 60) + TwoDigits(seconds % 60);
 }
 
-struct Spawned {
-  bool started = false;
-  int start_error = 0;  // errno when not started
-  int status = 0;       // exit status; 128 + signal when killed
-};
-
 // Runs a program found on PATH with the terminal it inherits, and waits for it.
-Spawned RunAndWait(const std::vector<std::string>& argv,
-                   const std::vector<std::string>& extra_environment) {
-  std::vector<char*> arguments;
-  for (const std::string& arg : argv) arguments.push_back(const_cast<char*>(arg.c_str()));
-  arguments.push_back(nullptr);
-  std::vector<char*> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
-  for (const std::string& entry : extra_environment) {
-    environment.push_back(const_cast<char*>(entry.c_str()));
-  }
-  environment.push_back(nullptr);
-
-  Spawned result;
-  pid_t pid = 0;
-  int error =
-      posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), environment.data());
-  if (error != 0) {
-    result.start_error = error;
-    return result;
-  }
-  result.started = true;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      result.status = 127;
-      return result;
-    }
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
+ChildExit RunFromPath(const std::vector<std::string>& words,
+                      std::vector<std::string> environment_defaults = {}) {
+  ChildSetup setup;
+  setup.search_path = true;
+  setup.environment_defaults = std::move(environment_defaults);
+  return RunChildProgram(words[0], {words.begin() + 1, words.end()}, setup);
 }
 
 void Say(std::FILE* err, const std::string& message) {
@@ -394,10 +361,10 @@ int PrintSplit(SpoolReader& reader, const SpoolInstruction* first, const SpoolFi
 
 // The text on the terminal through a pager; without any pager, straight to `out`.
 void ShowOnScreen(const std::string& path, std::FILE* out) {
-  // LESSCHARSET goes after the inherited environment, so an operator's own setting wins.
-  Spawned pager = RunAndWait({"less", "-R", path}, {"LESSCHARSET=utf-8"});
-  if (!pager.started) pager = RunAndWait({"more", path}, {});
-  if (pager.started) return;
+  // An operator's own LESSCHARSET wins.
+  ChildExit pager = RunFromPath({"less", "-R", path}, {"LESSCHARSET=utf-8"});
+  if (pager.start_error != 0) pager = RunFromPath({"more", path});
+  if (pager.start_error == 0) return;
   std::ifstream shown(path, std::ios::binary);
   std::string chunk(1 << 16, '\0');
   while (shown.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
@@ -417,9 +384,9 @@ bool SendToPrinter(const std::string& path, const std::string& queue, bool keep,
   }
   command.push_back("--");
   command.push_back(path);
-  Spawned lp = RunAndWait(command, {});
-  const bool printed = lp.started && lp.status == 0;
-  if (!lp.started) {
+  const ChildExit lp = RunFromPath(command);
+  const bool printed = lp.start_error == 0 && lp.status == 0;
+  if (lp.start_error != 0) {
     Say(err, summary + ": lp cannot be run (" + std::strerror(lp.start_error) +
                  "); install the CUPS client (package cups-client) to print. The PDF is kept in " +
                  path);
