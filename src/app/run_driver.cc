@@ -120,10 +120,11 @@ int RunPrintProgram(const std::vector<std::string>& arguments, bool quiet) {
   const ChildExit exit = RunChildProgram(path, arguments, output);
   if (exit.start_error != 0) {
     // The report is complete in the spool file; what is wrong is where the program looks.
+    const std::string& directory = Session().program_directory;
     ErrorStop("cannot start the print program " + path + ": " + std::strerror(exit.start_error) +
               "; check QEBEXE, the directory of the print program (now " +
-              PathForCommand(Session().program_directory) + "); the report stays in " +
-              HostPath(SpoolFileName()));
+              (directory.empty() ? "not set: the current directory" : PathForCommand(directory)) +
+              "); the report stays in " + HostPath(SpoolFileName()));
   }
   return exit.status;
 }

@@ -311,6 +311,14 @@ TEST_F(BatchTest, FailuresEndWithStatusOne) {
                                "nowhere); the report stays in " + root() + "tmp/qebprint.tmp"),
               std::string::npos)
         << outcome.err;
+    // Unset, it is not shown as an empty setting.
+    env.Unset("QEBEXE");
+    outcome = RunQuarnellProgram(scratch_, args);
+    EXPECT_EQ(outcome.exit, 1);
+    EXPECT_NE(outcome.err.find("check QEBEXE, the directory of the print program (now not set: "
+                               "the current directory)"),
+              std::string::npos)
+        << outcome.err;
   }
   {
     ScopedEnvironment env;
