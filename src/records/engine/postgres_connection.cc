@@ -148,11 +148,14 @@ int16_t PgConnection::Connect(const std::string& server) {
   // A write waits this long for another program's write before it gives kRecordFileLocked.
   // Every statement of a record file is a keyed read or write that an index answers, but the
   // plans of a new table, made before it has statistics, would scan it whole: as the table grows
-  // inside a large import, each insert would read every row before it.
+  // inside a large import, each insert would read every row before it. The server's notices are
+  // routine (a table that exists already, when an init completes an installation) and libpq would
+  // print them on standard error; warnings still come through.
   return StatusOf(RunSql(
       "SELECT set_config('lock_timeout', '1000', false),"
       " set_config('enable_seqscan', 'off', false), set_config('enable_bitmapscan', 'off', false),"
-      " set_config('enable_sort', 'off', false)"));
+      " set_config('enable_sort', 'off', false), set_config('client_min_messages', 'warning', "
+      "false)"));
 }
 
 int16_t PgConnection::Prepare(const std::string& name, const std::string& sql,
