@@ -373,6 +373,13 @@ TEST_F(PrintProgramTest, DamagedSpoolFilesGiveMessagesNotCrashes) {
       {"huge line", "DEVICEPDF\r\n 1 ," + std::string(1 << 20, 'x') + ", 1 \r\n 1 ,ok, 1 \r\n", 3,
        "1 damaged line of the spool file skipped (the first is line 2)"},
       {"binary", garbage, 1, "damaged line"},
+      // Cut at the end of a line: every line reads, but an owner's statements never end.
+      {"cut inside an owner",
+       "DEVICEPDF\r\n*QEB-OWNER 0001 ES11111111H       PUIG*JOSEP\r\nPAGE 66 \r\n 1 ,U, 1 \r\n"
+       "*QEB-OWNER-END 0001 1\r\n*QEB-OWNER 0002 ES22222222J       SOLER*ANNA\r\nPAGE 66 \r\n",
+       3,
+       "the statements of 1 owner have no end mark (the first: owner 0002): the spool file was "
+       "cut short, and the report is not complete"},
       {"unknown device", "DEVICELPT1\r\n 1 ,x, 1 \r\n", 1,
        "the spool file names the device 'LPT1', which qebprint does not know"},
   };

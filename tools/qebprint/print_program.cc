@@ -70,7 +70,8 @@ constexpr char kUsage[] =
     "     PDF made all the same is named on standard error and standard output)\n"
     "  2  a bad command line: an unknown argument or device, an input that cannot be read\n"
     "  3  the report was delivered, but damaged lines of the spool file were skipped (how many\n"
-    "     is said on standard error)\n";
+    "     is said on standard error), or the spool file was cut short inside an owner's\n"
+    "     statements\n";
 
 // What the split keeps of freed memory for the next document.
 constexpr int kKeptHeap = 32 << 20;
@@ -204,10 +205,29 @@ struct Rendition {
   int32_t pages = 0;
 };
 
-// Damaged marks met on the way (see print/spool_marks.h).
+// Damaged marks met on the way (see print/spool_marks.h), and owners whose statements began but
+// never ended: a spool file cut at the end of a line, which no damaged line betrays.
 struct MarkCount {
   int64_t damaged = 0;
   int64_t first_line = 0;
+  std::string open_owner;  // the code of the owner whose statements are being read
+  int64_t unended = 0;
+  std::string first_unended;
+
+  void Note(MarkKind kind, const OwnerMark& owner) {
+    if (kind == MarkKind::kOwner) {
+      EndOpenOwner();
+      open_owner = owner.code;
+    } else if (kind == MarkKind::kOwnerEnd) {
+      open_owner.clear();
+    }
+  }
+  // Counts the owner still open, if any, as one whose statements have no end.
+  void EndOpenOwner() {
+    if (open_owner.empty()) return;
+    if (unended++ == 0) first_unended = open_owner;
+    open_owner.clear();
+  }
 };
 
 using MarkHandler = std::function<bool(MarkKind kind, const RunMark& run, const OwnerMark& owner)>;
@@ -225,6 +245,7 @@ bool LayOut(SpoolReader& reader, const SpoolInstruction* first, PageLayout& layo
       if (kind == MarkKind::kDamaged && marks->damaged++ == 0) {
         marks->first_line = reader.lines_read();
       }
+      marks->Note(kind, owner);
       if (kind != MarkKind::kNone && kind != MarkKind::kDamaged && !on_mark(kind, run, owner)) {
         return false;
       }
@@ -234,6 +255,7 @@ bool LayOut(SpoolReader& reader, const SpoolInstruction* first, PageLayout& layo
   bool ok = first == nullptr || step(*first);
   SpoolInstruction instruction;
   while (ok && reader.Next(&instruction)) ok = step(instruction);
+  marks->EndOpenOwner();
   return ok && layout.Finish();
 }
 
@@ -295,6 +317,12 @@ int SpoolStatus(const SpoolFile& spool, const SpoolReader& reader, const MarkCou
     Say(err, Plural(marks.damaged, "damaged mark", "damaged marks") +
                  " of the spool file ignored (the first is line " +
                  std::to_string(marks.first_line) + ")");
+    if (status == kPrintDone) status = kPrintDamagedSpool;
+  }
+  if (marks.unended > 0) {
+    Say(err, "the statements of " + Plural(marks.unended, "owner", "owners") +
+                 " have no end mark (the first: owner " + marks.first_unended +
+                 "): the spool file was cut short, and the report is not complete");
     if (status == kPrintDone) status = kPrintDamagedSpool;
   }
   return status;
