@@ -29,8 +29,6 @@
 #include "records/engine/postgres_record_file.h"
 
 #include <algorithm>
-#include <cstring>
-#include <ctime>
 #include <functional>
 #include <set>
 #include <vector>
@@ -42,15 +40,8 @@
 namespace quarnell::engine {
 namespace {
 
-constexpr char kFormatName[] = "quarnell record file";
-constexpr int kFormatVersion = 1;
 constexpr char kCatalogueTable[] = "record_files";
 constexpr size_t kMaxTableName = 48;
-// How long Create waits for other opens of the file to go away before giving kRecordFileLocked.
-constexpr int kCreateLockWaitMs = 2000;
-constexpr int64_t kSnapshotLifetimeNanoseconds = 200 * 1000 * 1000;
-// A locked read that keeps finding its record changed before the lock was taken gives up.
-constexpr int kLockedReadAttempts = 3;
 // Rows a read that starts afresh fetches (the record and a few that a walk would read next), the
 // first refill of a walk, and the most bytes of records one batch may hold. Refills double. A
 // batch of that size fits the connection's socket buffer whole, so that the server writes a batch
@@ -71,18 +62,7 @@ constexpr char kCatalogueSql[] =
     " version integer NOT NULL, create_data bytea NOT NULL, record_count bigint NOT NULL,"
     " owner bytea)";
 
-void SleepBriefly() {
-  struct timespec pause = {0, 10 * 1000 * 1000};
-  nanosleep(&pause, nullptr);
-}
-
 std::string Quoted(const std::string& identifier) { return "\"" + identifier + "\""; }
-
-std::string KeyColumn(size_t k) {
-  std::string column = "k";
-  column += std::to_string(k);
-  return column;
-}
 
 std::string Parameter(size_t number) {
   std::string text = "$";
@@ -137,7 +117,6 @@ class PostgresRecordFile : public RecordFile {
 
   int16_t PrepareAll();
   int16_t CheckColumns();
-  int16_t CheckKey(const CallBuffers& io) const;
   int16_t Fetch(size_t key, bool forward, const std::string& value, int64_t position, int64_t rows);
   // The next batch of a walk whose batch is used up: the one asked for ahead when there is one
   // fresh enough, else fetched now; then asks for the one after it.
@@ -161,9 +140,8 @@ class PostgresRecordFile : public RecordFile {
   int16_t LoadRow(int64_t position, bool* found_it, Found* found);
   int16_t RefreshLocked(size_t key, Found* found);
   // Makes `found` the current record and hands it to the caller. `comparable`: the record's key
-  // `key` in comparable form when the caller has it already.
-  int16_t Deliver(size_t key, const Found& found, CallBuffers& io,
-                  const std::string* comparable = nullptr);
+  // `key` in comparable form.
+  int16_t Deliver(size_t key, const Found& found, const std::string& comparable, CallBuffers& io);
   // Whether the record `data` gives the value `stored` of key `key` under which it is filed.
   bool FiledUnderItsKey(size_t key, std::string_view data, std::string_view stored);
 
@@ -205,11 +183,7 @@ class PostgresRecordFile : public RecordFile {
   std::set<int64_t> held_locks_;
   int64_t locked_position_ = 0;  // the lock of the last locked read; 0 = none
 
-  bool has_position_ = false;
-  bool has_current_ = false;
-  size_t cursor_key_ = 0;
-  std::string cursor_value_;
-  int64_t cursor_position_ = 0;
+  Cursor cursor_;
 
   // The records that follow the current one in key order, as one statement fetched them.
   PgResult batch_;
@@ -373,10 +347,6 @@ int16_t PostgresRecordFile::PrepareAll() {
   return kRecordOk;
 }
 
-int16_t PostgresRecordFile::CheckKey(const CallBuffers& io) const {
-  return CheckKeyArguments(layout_, io);
-}
-
 // Fetches up to `rows` records of key `key` beyond (value, position), in the direction asked,
 // as the new batch; its first row is the record the read finds.
 int16_t PostgresRecordFile::Fetch(size_t key, bool forward, const std::string& value,
@@ -513,23 +483,10 @@ int16_t PostgresRecordFile::LoadRow(int64_t position, bool* found_it, Found* fou
   return found->data.size() == layout_.record_length() ? kRecordOk : kRecordIoError;
 }
 
-int16_t PostgresRecordFile::Deliver(size_t key, const Found& found, CallBuffers& io,
-                                    const std::string* comparable) {
-  const auto* record = reinterpret_cast<const uint8_t*>(found.data.data());
-  uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(found.data.size()));
-  if (copied > 0) std::memcpy(io.data, record, copied);
-  if (io.data_length != nullptr) *io.data_length = copied;
-  layout_.KeyValue(key, record, io.key);
-  has_position_ = true;
-  has_current_ = true;
-  cursor_key_ = key;
-  if (comparable != nullptr) {
-    cursor_value_ = *comparable;
-  } else {
-    layout_.ComparableOfRecord(key, record, &cursor_value_);
-  }
-  cursor_position_ = found.position;
-  return copied < found.data.size() ? kRecordDataBufferShort : kRecordOk;
+int16_t PostgresRecordFile::Deliver(size_t key, const Found& found, const std::string& comparable,
+                                    CallBuffers& io) {
+  cursor_.Place(key, comparable, found.position);
+  return AnswerRecord(layout_, key, found.data, io);
 }
 
 int16_t PostgresRecordFile::LockRecord(int64_t position) {
@@ -599,50 +556,47 @@ int16_t PostgresRecordFile::RefreshLocked(size_t key, Found* found) {
 
 int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
+  if (int16_t status = CheckReadArguments(operation, layout_, cursor_, io); status != kRecordOk) {
+    return status;
+  }
   const size_t key = static_cast<size_t>(io.key_number);
-  const bool step = operation == kOpGetNext || operation == kOpGetPrevious;
-  if (step && !has_position_) return kRecordNoCurrentRecord;
-  if (step && cursor_key_ != key) {
+  const bool step = IsStep(operation);
+  if (step && cursor_.key != key) {
     // Going on in another key's order: find where the current record stands in it.
     DropBatch();
     bool found_it = false;
     Found current;
-    if (int16_t status = LoadRow(cursor_position_, &found_it, &current); status != kRecordOk) {
+    if (int16_t status = LoadRow(cursor_.position, &found_it, &current); status != kRecordOk) {
       return status;
     }
     if (!found_it) return kRecordNoCurrentRecord;
     layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(current.data.data()),
-                               &cursor_value_);
-    cursor_key_ = key;
+                               &cursor_.value);
+    cursor_.key = key;
   }
 
   for (int attempt = 0; attempt < kLockedReadAttempts; ++attempt) {
     ReadPlan plan;
-    if (!PlanRead(operation, layout_, key, io.key, cursor_value_, cursor_position_, &search_,
+    if (!PlanRead(operation, layout_, key, io.key, cursor_.value, cursor_.position, &search_,
                   &plan)) {
       return kRecordInvalidOperation;
     }
-    const bool forward = plan.forward;
-    const bool equal = plan.equal;
-    const std::string* bound_key = plan.bound_key;
-    const int64_t bound_position = plan.bound_position;
     Found found;
-    if (step && !lock && BatchUsable(key, forward)) {
+    if (step && !lock && BatchUsable(key, plan.forward)) {
       if (batch_row_ + 1 < batch_.rows()) {
         ++batch_row_;
       } else if (batch_complete_) {
         return kRecordEndOfFile;
       } else {
-        if (int16_t status = Refill(key, forward, *bound_key, bound_position);
+        if (int16_t status = Refill(key, plan.forward, *plan.bound_key, plan.bound_position);
             status != kRecordOk) {
           return status;
         }
       }
     } else {
       bool served = false;
-      if (!lock && !step && forward) {
-        if (int16_t status = SeekInBatches(key, *bound_key, bound_position, &served);
+      if (!lock && !step && plan.forward) {
+        if (int16_t status = SeekInBatches(key, *plan.bound_key, plan.bound_position, &served);
             status != kRecordOk) {
           return status;
         }
@@ -651,24 +605,24 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
         batch_rows_ = kWalkBatchRows;
         refills_ = 0;
         const int64_t rows = lock ? 1 : step ? kWalkBatchRows : kFirstBatchRows;
-        if (int16_t status = Fetch(key, forward, *bound_key, bound_position, rows);
+        if (int16_t status = Fetch(key, plan.forward, *plan.bound_key, plan.bound_position, rows);
             status != kRecordOk) {
           return status;
         }
       }
     }
-    if (!batch_live_) return equal ? kRecordKeyNotFound : kRecordEndOfFile;
+    if (!batch_live_) return plan.equal ? kRecordKeyNotFound : kRecordEndOfFile;
     if (int16_t status = BatchRow(batch_row_, &found); status != kRecordOk) {
       DropBatch();
       return status;
     }
-    if (!BeyondInKeyOrder(forward, batch_.Bytes(batch_row_, 2), found.position, *bound_key,
-                          bound_position)) {
+    if (!BeyondInKeyOrder(plan.forward, batch_.Bytes(batch_row_, 2), found.position,
+                          *plan.bound_key, plan.bound_position)) {
       DropBatch();
       return kRecordIoError;
     }
     // BatchRow left the record's key in comparable form in comparable_, and so does RefreshLocked.
-    if (equal && comparable_ != search_) {
+    if (plan.equal && comparable_ != search_) {
       DropBatch();
       return kRecordKeyNotFound;
     }
@@ -677,31 +631,27 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
       if (status == kRecordKeyNotFound) continue;
       if (status != kRecordOk) return status;
     }
-    return Deliver(key, found, io, &comparable_);
+    return Deliver(key, found, comparable_, io);
   }
   return kRecordFileLocked;
 }
 
 int16_t PostgresRecordFile::GetPosition(bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
-  if (!has_current_) return kRecordNoCurrentRecord;
+  if (!cursor_.has_current) return kRecordNoCurrentRecord;
   if (io.capacity() < 4) return kRecordDataBufferShort;
   if (lock) {
-    if (int16_t status = TakeRecordLock(cursor_position_); status != kRecordOk) return status;
+    if (int16_t status = TakeRecordLock(cursor_.position); status != kRecordOk) return status;
   }
-  uint32_t position = static_cast<uint32_t>(cursor_position_);
-  for (int i = 0; i < 4; ++i) io.data[i] = static_cast<uint8_t>(position >> (8 * i));
-  *io.data_length = 4;
+  AnswerPosition(cursor_.position, io);
   return kRecordOk;
 }
 
 int16_t PostgresRecordFile::GetDirect(bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
-  if (io.capacity() < 4) return kRecordInvalidPosition;
-  int64_t position = io.data[0] | (io.data[1] << 8) | (io.data[2] << 16) |
-                     (static_cast<int64_t>(io.data[3]) << 24);
-  if (position == 0) return kRecordInvalidPosition;
+  if (int16_t status = CheckKeyArguments(layout_, io); status != kRecordOk) return status;
+  int64_t position = 0;
+  if (int16_t status = PositionArgument(io, &position); status != kRecordOk) return status;
   const int64_t previously_locked = locked_position_;
   if (lock) {
     if (int16_t status = TakeRecordLock(position); status != kRecordOk) return status;
@@ -712,6 +662,7 @@ int16_t PostgresRecordFile::GetDirect(bool lock, CallBuffers& io) {
   const size_t key = static_cast<size_t>(io.key_number);
   int16_t status = LoadRow(position, &found_it, &found);
   if (status == kRecordOk && !found_it) status = kRecordInvalidPosition;
+  // FiledUnderItsKey leaves the record's key in comparable form in comparable_.
   if (status == kRecordOk && !FiledUnderItsKey(key, found.data, row_.Bytes(0, 2 + key))) {
     status = kRecordIoError;
   }
@@ -719,7 +670,7 @@ int16_t PostgresRecordFile::GetDirect(bool lock, CallBuffers& io) {
     if (lock && previously_locked != position) DropRecordLock();
     return status;
   }
-  return Deliver(key, found, io);
+  return Deliver(key, found, comparable_, io);
 }
 
 int16_t PostgresRecordFile::BeginLocked() {
@@ -773,12 +724,8 @@ int16_t PostgresRecordFile::Commit() {
 
 int16_t PostgresRecordFile::Insert(CallBuffers& io) {
   if (read_only_) return kRecordAccessDenied;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
-  if (io.capacity() != layout_.record_length()) return kRecordInvalidRecordLength;
-  const size_t key = static_cast<size_t>(io.key_number);
-  for (size_t k = 0; k < layout_.key_count(); ++k) {
-    layout_.ComparableOfRecord(k, io.data, &new_keys_[k]);
-  }
+  if (int16_t status = CheckRecordArguments(layout_, io); status != kRecordOk) return status;
+  ComparableKeys(layout_, io.data, &new_keys_);
   int64_t position = 0;
   int16_t status = Write([&]() -> int16_t {
     PgParams params;
@@ -796,25 +743,16 @@ int16_t PostgresRecordFile::Insert(CallBuffers& io) {
     return last.Int64(0, 0) >= kMaxPosition ? kRecordIoError : kRecordDuplicateKey;
   });
   if (status != kRecordOk) return status;
-  layout_.KeyValue(key, io.data, io.key);
-  has_position_ = true;
-  has_current_ = true;
-  cursor_key_ = key;
-  cursor_value_ = new_keys_[key];
-  cursor_position_ = position;
+  PlaceWritten(layout_, new_keys_, position, io, &cursor_);
   return kRecordOk;
 }
 
 int16_t PostgresRecordFile::Update(CallBuffers& io) {
   if (read_only_) return kRecordAccessDenied;
-  if (!has_current_) return kRecordNoCurrentRecord;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
-  if (io.capacity() != layout_.record_length()) return kRecordInvalidRecordLength;
-  const size_t key = static_cast<size_t>(io.key_number);
-  const int64_t position = cursor_position_;
-  for (size_t k = 0; k < layout_.key_count(); ++k) {
-    layout_.ComparableOfRecord(k, io.data, &new_keys_[k]);
-  }
+  if (!cursor_.has_current) return kRecordNoCurrentRecord;
+  if (int16_t status = CheckRecordArguments(layout_, io); status != kRecordOk) return status;
+  const int64_t position = cursor_.position;
+  ComparableKeys(layout_, io.data, &new_keys_);
   // The record lock is held for the whole write, so a locked read elsewhere either waits for the
   // new record or keeps others from changing the one it holds.
   const bool had_lock = held_locks_.count(position) != 0;
@@ -843,16 +781,14 @@ int16_t PostgresRecordFile::Update(CallBuffers& io) {
   });
   if (!had_lock) ReleaseWriteLock(position, status == kRecordOk);
   if (status != kRecordOk) return status;
-  layout_.KeyValue(key, io.data, io.key);
-  cursor_key_ = key;
-  cursor_value_ = new_keys_[key];
+  PlaceWritten(layout_, new_keys_, position, io, &cursor_);
   return kRecordOk;
 }
 
 int16_t PostgresRecordFile::Delete() {
   if (read_only_) return kRecordAccessDenied;
-  if (!has_current_) return kRecordNoCurrentRecord;
-  const int64_t position = cursor_position_;
+  if (!cursor_.has_current) return kRecordNoCurrentRecord;
+  const int64_t position = cursor_.position;
   const bool had_lock = locked_position_ == position;
   if (int16_t status = LockRecord(position); status != kRecordOk) return status;
   int16_t status = Write([&]() -> int16_t {
@@ -866,7 +802,7 @@ int16_t PostgresRecordFile::Delete() {
   ReleaseWriteLock(position, status == kRecordOk);
   if (status != kRecordOk) return status;
   // Next and previous still go on from where the record stood.
-  has_current_ = false;
+  cursor_.has_current = false;
   return kRecordOk;
 }
 
@@ -912,10 +848,7 @@ int16_t PostgresRecordFile::EndTransaction() {
   }
   transaction_failure_ = kRecordOk;
   ReleaseTransactionLocks();
-  if (status != kRecordOk) {
-    has_position_ = false;
-    has_current_ = false;
-  }
+  if (status != kRecordOk) cursor_.Clear();
   return status;
 }
 
@@ -927,8 +860,7 @@ int16_t PostgresRecordFile::AbortTransaction() {
   Rollback();
   ReleaseTransactionLocks();
   // The current record may have been one of those undone.
-  has_position_ = false;
-  has_current_ = false;
+  cursor_.Clear();
   return kRecordOk;
 }
 

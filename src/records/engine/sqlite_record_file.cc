@@ -25,8 +25,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <vector>
 
 #include "records/engine/file_layout.h"
@@ -37,15 +35,8 @@
 namespace quarnell::engine {
 namespace {
 
-constexpr char kFormatName[] = "quarnell record file";
-constexpr int kFormatVersion = 1;
 // A write waits this long for another process's write to finish before giving kRecordFileLocked.
 constexpr int kBusyTimeoutMs = 1000;
-// How long Create waits for other opens of the file to go away before giving kRecordFileLocked.
-constexpr int kCreateLockWaitMs = 2000;
-constexpr int64_t kSnapshotLifetimeNanoseconds = 200 * 1000 * 1000;
-// A locked read that keeps finding its record changed before the lock was taken gives up.
-constexpr int kLockedReadAttempts = 3;
 
 // Connection settings shared by every open. Memory-mapped I/O stays off: with it, readers slow
 // down whenever another process commits. The page cache may grow to 64 MiB, enough for the key
@@ -102,11 +93,6 @@ int16_t OpenFailure(const std::string& path, bool read_only) {
   return kRecordIoError;
 }
 
-void SleepBriefly() {
-  struct timespec pause = {0, 10 * 1000 * 1000};
-  nanosleep(&pause, nullptr);
-}
-
 class Statement {
  public:
   Statement() = default;
@@ -158,13 +144,6 @@ std::string_view ColumnBytes(sqlite3_stmt* stmt, int column) {
              : std::string_view(static_cast<const char*>(bytes), static_cast<size_t>(size));
 }
 
-std::string KeyColumn(size_t k) {
-  // Built in two steps: GCC 12 warns falsely (-Wrestrict) on "k" + std::to_string(k) at -O3.
-  std::string column = "k";
-  column += std::to_string(k);
-  return column;
-}
-
 class SqliteRecordFile : public RecordFile {
  public:
   ~SqliteRecordFile() override {
@@ -201,7 +180,6 @@ class SqliteRecordFile : public RecordFile {
   sqlite3_stmt* Prepare(const std::string& sql);
   bool PrepareAll();
   void DropLive();
-  int16_t CheckKey(const CallBuffers& io) const;
   // Steps `stmt` (already bound) to the record that the read finds; on success fills found_*.
   int16_t Find(sqlite3_stmt* stmt, size_t key, bool equal);
   int16_t Deliver(size_t key, CallBuffers& io);
@@ -256,12 +234,7 @@ class SqliteRecordFile : public RecordFile {
   // record lock on data about to change.
   std::vector<int64_t> transaction_locks_;
 
-  // The current position: the last record found, through key cursor_key_.
-  bool has_position_ = false;
-  bool has_current_ = false;  // the record at the position still exists as far as we know
-  size_t cursor_key_ = 0;
-  std::string cursor_value_;  // comparable key of cursor_key_
-  int64_t cursor_position_ = 0;
+  Cursor cursor_;
 
   // The statement still stepping past the current record, if any.
   sqlite3_stmt* live_ = nullptr;
@@ -397,10 +370,6 @@ void SqliteRecordFile::DropLive() {
   }
 }
 
-int16_t SqliteRecordFile::CheckKey(const CallBuffers& io) const {
-  return CheckKeyArguments(layout_, io);
-}
-
 bool SqliteRecordFile::FoundRecordHoldsTogether(size_t key) {
   if (found_data_.size() != layout_.record_length()) return false;
   layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(found_data_.data()),
@@ -430,16 +399,8 @@ int16_t SqliteRecordFile::Find(sqlite3_stmt* stmt, size_t key, bool equal) {
 }
 
 int16_t SqliteRecordFile::Deliver(size_t key, CallBuffers& io) {
-  uint32_t copied = std::min<uint32_t>(io.capacity(), static_cast<uint32_t>(found_data_.size()));
-  if (copied > 0) std::memcpy(io.data, found_data_.data(), copied);
-  if (io.data_length != nullptr) *io.data_length = copied;
-  layout_.KeyValue(key, reinterpret_cast<const uint8_t*>(found_data_.data()), io.key);
-  has_position_ = true;
-  has_current_ = true;
-  cursor_key_ = key;
-  cursor_value_.assign(found_key_);
-  cursor_position_ = found_position_;
-  return copied < found_data_.size() ? kRecordDataBufferShort : kRecordOk;
+  cursor_.Place(key, found_key_, found_position_);
+  return AnswerRecord(layout_, key, found_data_, io);
 }
 
 bool SqliteRecordFile::TakeRecordLock(int64_t position) {
@@ -504,52 +465,48 @@ int16_t SqliteRecordFile::RefreshLocked(size_t key) {
 
 int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
+  if (int16_t status = CheckReadArguments(operation, layout_, cursor_, io); status != kRecordOk) {
+    return status;
+  }
   const size_t key = static_cast<size_t>(io.key_number);
   const KeyStatements& statements = keys_[key];
-
-  if ((operation == kOpGetNext || operation == kOpGetPrevious) && !has_position_) {
-    return kRecordNoCurrentRecord;
-  }
-  if ((operation == kOpGetNext || operation == kOpGetPrevious) && cursor_key_ != key) {
+  if (IsStep(operation) && cursor_.key != key) {
     // Going on in another key's order: find where the current record stands in it.
     DropLive();
     bool found = false;
-    int16_t status = LoadRow(cursor_position_, &found);
+    int16_t status = LoadRow(cursor_.position, &found);
     if (status != kRecordOk) return status;
     if (!found) return kRecordNoCurrentRecord;
-    cursor_value_.assign(ColumnBytes(by_position_, static_cast<int>(2 + key)));
-    cursor_key_ = key;
+    cursor_.value.assign(ColumnBytes(by_position_, static_cast<int>(2 + key)));
+    cursor_.key = key;
     sqlite3_reset(by_position_);
   }
 
   for (int attempt = 0; attempt < kLockedReadAttempts; ++attempt) {
     ReadPlan plan;
-    if (!PlanRead(operation, layout_, key, io.key, cursor_value_, cursor_position_, &search_,
+    if (!PlanRead(operation, layout_, key, io.key, cursor_.value, cursor_.position, &search_,
                   &plan)) {
       return kRecordInvalidOperation;
     }
-    const bool forward = plan.forward;
-    const std::string* bound_key = plan.bound_key;
-    const int64_t bound_position = plan.bound_position;
     sqlite3_stmt* stmt = nullptr;
-    if ((operation == kOpGetNext || operation == kOpGetPrevious) && !lock && live_ != nullptr &&
-        live_key_ == key && live_forward_ == forward &&
+    if (IsStep(operation) && !lock && live_ != nullptr && live_key_ == key &&
+        live_forward_ == plan.forward &&
         CoarseNanoseconds() - live_since_ < kSnapshotLifetimeNanoseconds) {
       stmt = live_;
     }
     if (stmt == nullptr) {
       DropLive();
-      stmt = forward ? statements.next : statements.prev;
+      stmt = plan.forward ? statements.next : statements.prev;
       sqlite3_reset(stmt);
-      BindCopy(stmt, 1, *bound_key);
-      sqlite3_bind_int64(stmt, 2, bound_position);
+      BindCopy(stmt, 1, *plan.bound_key);
+      sqlite3_bind_int64(stmt, 2, plan.bound_position);
       live_since_ = CoarseNanoseconds();
     }
     live_ = nullptr;
     int16_t status = Find(stmt, key, plan.equal);
     if (status != kRecordOk) return status;
-    if (!BeyondInKeyOrder(forward, found_key_, found_position_, *bound_key, bound_position)) {
+    if (!BeyondInKeyOrder(plan.forward, found_key_, found_position_, *plan.bound_key,
+                          plan.bound_position)) {
       sqlite3_reset(stmt);
       return kRecordIoError;
     }
@@ -564,7 +521,7 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
     }
     live_ = stmt;
     live_key_ = key;
-    live_forward_ = forward;
+    live_forward_ = plan.forward;
     return Deliver(key, io);
   }
   return kRecordFileLocked;
@@ -572,22 +529,18 @@ int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
 
 int16_t SqliteRecordFile::GetPosition(bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
-  if (!has_current_) return kRecordNoCurrentRecord;
+  if (!cursor_.has_current) return kRecordNoCurrentRecord;
   if (io.capacity() < 4) return kRecordDataBufferShort;
-  if (lock && !TakeRecordLock(cursor_position_)) return kRecordRecordLocked;
-  uint32_t position = static_cast<uint32_t>(cursor_position_);
-  for (int i = 0; i < 4; ++i) io.data[i] = static_cast<uint8_t>(position >> (8 * i));
-  *io.data_length = 4;
+  if (lock && !TakeRecordLock(cursor_.position)) return kRecordRecordLocked;
+  AnswerPosition(cursor_.position, io);
   return kRecordOk;
 }
 
 int16_t SqliteRecordFile::GetDirect(bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
-  if (io.capacity() < 4) return kRecordInvalidPosition;
-  int64_t position = io.data[0] | (io.data[1] << 8) | (io.data[2] << 16) |
-                     (static_cast<int64_t>(io.data[3]) << 24);
-  if (position == 0) return kRecordInvalidPosition;
+  if (int16_t status = CheckKeyArguments(layout_, io); status != kRecordOk) return status;
+  int64_t position = 0;
+  if (int16_t status = PositionArgument(io, &position); status != kRecordOk) return status;
   const size_t key = static_cast<size_t>(io.key_number);
   int64_t previously_locked = locked_position_;
   if (lock && !TakeRecordLock(position)) return kRecordRecordLocked;
@@ -664,12 +617,8 @@ int16_t SqliteRecordFile::CheckUnique(size_t key, const std::string& comparable,
 
 int16_t SqliteRecordFile::Insert(CallBuffers& io) {
   if (read_only_) return kRecordAccessDenied;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
-  if (io.capacity() != layout_.record_length()) return kRecordInvalidRecordLength;
-  const size_t key = static_cast<size_t>(io.key_number);
-  for (size_t k = 0; k < layout_.key_count(); ++k) {
-    layout_.ComparableOfRecord(k, io.data, &new_keys_[k]);
-  }
+  if (int16_t status = CheckRecordArguments(layout_, io); status != kRecordOk) return status;
+  ComparableKeys(layout_, io.data, &new_keys_);
   int16_t status = Begin();
   if (status != kRecordOk) return status;
   int64_t position = 0;
@@ -699,25 +648,16 @@ int16_t SqliteRecordFile::Insert(CallBuffers& io) {
     Rollback();
     return status;
   }
-  layout_.KeyValue(key, io.data, io.key);
-  has_position_ = true;
-  has_current_ = true;
-  cursor_key_ = key;
-  cursor_value_ = new_keys_[key];
-  cursor_position_ = position;
+  PlaceWritten(layout_, new_keys_, position, io, &cursor_);
   return kRecordOk;
 }
 
 int16_t SqliteRecordFile::Update(CallBuffers& io) {
   if (read_only_) return kRecordAccessDenied;
-  if (!has_current_) return kRecordNoCurrentRecord;
-  if (int16_t status = CheckKey(io); status != kRecordOk) return status;
-  if (io.capacity() != layout_.record_length()) return kRecordInvalidRecordLength;
-  const size_t key = static_cast<size_t>(io.key_number);
-  const int64_t position = cursor_position_;
-  for (size_t k = 0; k < layout_.key_count(); ++k) {
-    layout_.ComparableOfRecord(k, io.data, &new_keys_[k]);
-  }
+  if (!cursor_.has_current) return kRecordNoCurrentRecord;
+  if (int16_t status = CheckRecordArguments(layout_, io); status != kRecordOk) return status;
+  const int64_t position = cursor_.position;
+  ComparableKeys(layout_, io.data, &new_keys_);
   // The record lock is held for the whole write, so a locked read elsewhere either waits for the
   // new record or keeps others from changing the one it holds.
   const bool had_lock = locked_position_ == position;
@@ -750,16 +690,14 @@ int16_t SqliteRecordFile::Update(CallBuffers& io) {
   if (status != kRecordOk) Rollback();
   if (!had_lock) ReleaseWriteLock(position, status == kRecordOk);
   if (status != kRecordOk) return status;
-  layout_.KeyValue(key, io.data, io.key);
-  cursor_key_ = key;
-  cursor_value_ = new_keys_[key];
+  PlaceWritten(layout_, new_keys_, position, io, &cursor_);
   return kRecordOk;
 }
 
 int16_t SqliteRecordFile::Delete() {
   if (read_only_) return kRecordAccessDenied;
-  if (!has_current_) return kRecordNoCurrentRecord;
-  const int64_t position = cursor_position_;
+  if (!cursor_.has_current) return kRecordNoCurrentRecord;
+  const int64_t position = cursor_.position;
   const bool had_lock = locked_position_ == position;
   if (!had_lock && !side_lock_.LockRecord(position)) return kRecordRecordLocked;
   int16_t status = Begin();
@@ -780,7 +718,7 @@ int16_t SqliteRecordFile::Delete() {
   ReleaseWriteLock(position, status == kRecordOk);
   if (status != kRecordOk) return status;
   // Next and previous still go on from where the record stood.
-  has_current_ = false;
+  cursor_.has_current = false;
   return kRecordOk;
 }
 
@@ -839,8 +777,7 @@ int16_t SqliteRecordFile::AbortTransaction() {
   Rollback();
   ReleaseTransactionLocks();
   // The current record may have been one of those undone.
-  has_position_ = false;
-  has_current_ = false;
+  cursor_.Clear();
   return kRecordOk;
 }
 
