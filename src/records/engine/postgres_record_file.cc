@@ -138,6 +138,11 @@ class PostgresRecordFile : public RecordFile {
   // Whether the batch asked for ahead is on its way: any other statement drops it.
   bool AheadPending() const { return ahead_ && conn_.sent(); }
   int16_t LoadRow(int64_t position, bool* found_it, Found* found);
+  int16_t CursorToKey(size_t key);
+  // Makes batch_row_ the record a read by `plan` finds, when batch_live_ says there is one: the
+  // next row of a walk's batch, a row of a batch already fetched, or the first of a new one.
+  // kRecordEndOfFile when a walk's batch was the last.
+  int16_t FindInBatch(const ReadPlan& plan, size_t key, bool step, bool lock);
   int16_t RefreshLocked(size_t key, Found* found);
   // Makes `found` the current record and hands it to the caller. `comparable`: the record's key
   // `key` in comparable form.
@@ -554,6 +559,44 @@ int16_t PostgresRecordFile::RefreshLocked(size_t key, Found* found) {
   return comparable_ == expected ? kRecordOk : kRecordKeyNotFound;
 }
 
+// Going on in another key's order: finds where the current record stands in it.
+int16_t PostgresRecordFile::CursorToKey(size_t key) {
+  DropBatch();
+  bool found_it = false;
+  Found current;
+  if (int16_t status = LoadRow(cursor_.position, &found_it, &current); status != kRecordOk) {
+    return status;
+  }
+  if (!found_it) return kRecordNoCurrentRecord;
+  layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(current.data.data()),
+                             &cursor_.value);
+  cursor_.key = key;
+  return kRecordOk;
+}
+
+int16_t PostgresRecordFile::FindInBatch(const ReadPlan& plan, size_t key, bool step, bool lock) {
+  if (step && !lock && BatchUsable(key, plan.forward)) {
+    if (batch_row_ + 1 < batch_.rows()) {
+      ++batch_row_;
+      return kRecordOk;
+    }
+    if (batch_complete_) return kRecordEndOfFile;
+    return Refill(key, plan.forward, *plan.bound_key, plan.bound_position);
+  }
+  bool served = false;
+  if (!lock && !step && plan.forward) {
+    if (int16_t status = SeekInBatches(key, *plan.bound_key, plan.bound_position, &served);
+        status != kRecordOk) {
+      return status;
+    }
+  }
+  if (served) return kRecordOk;
+  batch_rows_ = kWalkBatchRows;
+  refills_ = 0;
+  const int64_t rows = lock ? 1 : step ? kWalkBatchRows : kFirstBatchRows;
+  return Fetch(key, plan.forward, *plan.bound_key, plan.bound_position, rows);
+}
+
 int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckReadArguments(operation, layout_, cursor_, io); status != kRecordOk) {
@@ -562,19 +605,8 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
   const size_t key = static_cast<size_t>(io.key_number);
   const bool step = IsStep(operation);
   if (step && cursor_.key != key) {
-    // Going on in another key's order: find where the current record stands in it.
-    DropBatch();
-    bool found_it = false;
-    Found current;
-    if (int16_t status = LoadRow(cursor_.position, &found_it, &current); status != kRecordOk) {
-      return status;
-    }
-    if (!found_it) return kRecordNoCurrentRecord;
-    layout_.ComparableOfRecord(key, reinterpret_cast<const uint8_t*>(current.data.data()),
-                               &cursor_.value);
-    cursor_.key = key;
+    if (int16_t status = CursorToKey(key); status != kRecordOk) return status;
   }
-
   for (int attempt = 0; attempt < kLockedReadAttempts; ++attempt) {
     ReadPlan plan;
     if (!PlanRead(operation, layout_, key, io.key, cursor_.value, cursor_.position, &search_,
@@ -582,35 +614,7 @@ int16_t PostgresRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) 
       return kRecordInvalidOperation;
     }
     Found found;
-    if (step && !lock && BatchUsable(key, plan.forward)) {
-      if (batch_row_ + 1 < batch_.rows()) {
-        ++batch_row_;
-      } else if (batch_complete_) {
-        return kRecordEndOfFile;
-      } else {
-        if (int16_t status = Refill(key, plan.forward, *plan.bound_key, plan.bound_position);
-            status != kRecordOk) {
-          return status;
-        }
-      }
-    } else {
-      bool served = false;
-      if (!lock && !step && plan.forward) {
-        if (int16_t status = SeekInBatches(key, *plan.bound_key, plan.bound_position, &served);
-            status != kRecordOk) {
-          return status;
-        }
-      }
-      if (!served) {
-        batch_rows_ = kWalkBatchRows;
-        refills_ = 0;
-        const int64_t rows = lock ? 1 : step ? kWalkBatchRows : kFirstBatchRows;
-        if (int16_t status = Fetch(key, plan.forward, *plan.bound_key, plan.bound_position, rows);
-            status != kRecordOk) {
-          return status;
-        }
-      }
-    }
+    if (int16_t status = FindInBatch(plan, key, step, lock); status != kRecordOk) return status;
     if (!batch_live_) return plan.equal ? kRecordKeyNotFound : kRecordEndOfFile;
     if (int16_t status = BatchRow(batch_row_, &found); status != kRecordOk) {
       DropBatch();

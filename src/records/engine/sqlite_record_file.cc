@@ -189,6 +189,11 @@ class SqliteRecordFile : public RecordFile {
   // Lets go of the read lock, unless a write of the open transaction needs it kept.
   void DropRecordLock();
   int16_t RefreshLocked(size_t key);
+  int16_t CursorToKey(size_t key);
+  // The statement that finds what `plan` asks, bound and ready to step: for a `walk` (an unlocked
+  // next or previous) the one still stepping past the current record in the same direction while
+  // its snapshot is fresh, else the key's statement from the plan's bound.
+  sqlite3_stmt* ReadStatement(const ReadPlan& plan, size_t key, bool walk);
   // kRecordIoError unless every key's index has as many entries as the file has records.
   int16_t CountKeyEntries();
   int16_t QueryNumber(const std::string& sql, int64_t* result);
@@ -463,45 +468,49 @@ int16_t SqliteRecordFile::RefreshLocked(size_t key) {
   return kRecordOk;
 }
 
+// Going on in another key's order: finds where the current record stands in it.
+int16_t SqliteRecordFile::CursorToKey(size_t key) {
+  DropLive();
+  bool found = false;
+  int16_t status = LoadRow(cursor_.position, &found);
+  if (status != kRecordOk) return status;
+  if (!found) return kRecordNoCurrentRecord;
+  cursor_.value.assign(ColumnBytes(by_position_, static_cast<int>(2 + key)));
+  cursor_.key = key;
+  sqlite3_reset(by_position_);
+  return kRecordOk;
+}
+
+sqlite3_stmt* SqliteRecordFile::ReadStatement(const ReadPlan& plan, size_t key, bool walk) {
+  if (walk && live_ != nullptr && live_key_ == key && live_forward_ == plan.forward &&
+      CoarseNanoseconds() - live_since_ < kSnapshotLifetimeNanoseconds) {
+    return live_;
+  }
+  DropLive();
+  sqlite3_stmt* stmt = plan.forward ? keys_[key].next : keys_[key].prev;
+  sqlite3_reset(stmt);
+  BindCopy(stmt, 1, *plan.bound_key);
+  sqlite3_bind_int64(stmt, 2, plan.bound_position);
+  live_since_ = CoarseNanoseconds();
+  return stmt;
+}
+
 int16_t SqliteRecordFile::Read(int16_t operation, bool lock, CallBuffers& io) {
   if (lock && snapshot_) return kRecordInvalidOperation;
   if (int16_t status = CheckReadArguments(operation, layout_, cursor_, io); status != kRecordOk) {
     return status;
   }
   const size_t key = static_cast<size_t>(io.key_number);
-  const KeyStatements& statements = keys_[key];
   if (IsStep(operation) && cursor_.key != key) {
-    // Going on in another key's order: find where the current record stands in it.
-    DropLive();
-    bool found = false;
-    int16_t status = LoadRow(cursor_.position, &found);
-    if (status != kRecordOk) return status;
-    if (!found) return kRecordNoCurrentRecord;
-    cursor_.value.assign(ColumnBytes(by_position_, static_cast<int>(2 + key)));
-    cursor_.key = key;
-    sqlite3_reset(by_position_);
+    if (int16_t status = CursorToKey(key); status != kRecordOk) return status;
   }
-
   for (int attempt = 0; attempt < kLockedReadAttempts; ++attempt) {
     ReadPlan plan;
     if (!PlanRead(operation, layout_, key, io.key, cursor_.value, cursor_.position, &search_,
                   &plan)) {
       return kRecordInvalidOperation;
     }
-    sqlite3_stmt* stmt = nullptr;
-    if (IsStep(operation) && !lock && live_ != nullptr && live_key_ == key &&
-        live_forward_ == plan.forward &&
-        CoarseNanoseconds() - live_since_ < kSnapshotLifetimeNanoseconds) {
-      stmt = live_;
-    }
-    if (stmt == nullptr) {
-      DropLive();
-      stmt = plan.forward ? statements.next : statements.prev;
-      sqlite3_reset(stmt);
-      BindCopy(stmt, 1, *plan.bound_key);
-      sqlite3_bind_int64(stmt, 2, plan.bound_position);
-      live_since_ = CoarseNanoseconds();
-    }
+    sqlite3_stmt* stmt = ReadStatement(plan, key, IsStep(operation) && !lock);
     live_ = nullptr;
     int16_t status = Find(stmt, key, plan.equal);
     if (status != kRecordOk) return status;
