@@ -9,11 +9,7 @@
 // spool. Each run starts the built qebprint, as the statement program does, and reads its peak
 // resident size from the operating system when it ends.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,9 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -93,33 +88,15 @@ struct Measured {
   long peak_kib = 0;
 };
 
-// Starts the built qebprint with `args` and waits for it.
+// Starts the built qebprint with `args` and waits for it; its words are not kept.
 Measured RunQebprint(std::vector<std::string> args) {
-  const std::string program = std::string(QEB_BIN_DIR) + "/qebprint";
-  args.insert(args.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
+  args.insert(args.begin(), std::string(QEB_BIN_DIR) + "/qebprint");
+  const quarnell::bench::ChildRun run = quarnell::bench::Spawn(args, "/dev/null");
   Measured measured;
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const bool started =
-      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  if (!started) return measured;
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  measured.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  measured.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  measured.peak_kib = usage.ru_maxrss;
-  measured.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  measured.ok = run.status == 0;
+  measured.seconds = run.seconds;
+  measured.cpu_seconds = run.cpu_seconds;
+  measured.peak_kib = run.peak_kib;
   return measured;
 }
 
