@@ -32,7 +32,8 @@ struct TerminalOptions {
 //
 // Returns nullptr with *error set when input or output is not a terminal or its type is unknown.
 // REQUIRES: no other terminal console is open.
-std::unique_ptr<Console> OpenTerminalConsole(std::string* error, const TerminalOptions& options = {});
+std::unique_ptr<Console> OpenTerminalConsole(std::string* error,
+                                             const TerminalOptions& options = {});
 
 }  // namespace quarnell
 

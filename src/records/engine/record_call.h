@@ -111,9 +111,9 @@ inline constexpr int16_t kOpBeginSnapshot = 40;
 inline constexpr int16_t kOpEndSnapshot = 41;
 
 // Verify keys: whether every key of the file holds as many entries as the file counts records
-// (inside a snapshot, of the file as the snapshot sees it). kRecordIoError when an index lost entries or
-// holds too many: such damage fails no read, the records it lost are simply never found. For a
-// program about to walk the whole file; a file kept on a server answers kRecordOk (the server
+// (inside a snapshot, of the file as the snapshot sees it). kRecordIoError when an index lost
+// entries or holds too many: such damage fails no read, the records it lost are simply never found.
+// For a program about to walk the whole file; a file kept on a server answers kRecordOk (the server
 // keeps its own indexes).
 inline constexpr int16_t kOpVerifyKeys = 42;
 
